@@ -1,0 +1,71 @@
+// Exponential ADSR: one-pole segments aiming 1/9 beyond their end point, so each segment ends
+// in finite time; rates come from a 0..1 setting through a power curve.
+#pragma once
+
+#include <cmath>
+
+class Envelope {
+ public:
+  enum Stage { kIdle = 0, kAttack = 1, kDecay = 2, kRelease = 3 };
+
+  static constexpr double kAttackTarget = 1.1111111111111112;  // 10/9
+  static constexpr double kFallTarget = -0.1111111111111111;   // -1/9
+  static constexpr double kLn10 = 2.302585092994046;
+
+  Envelope() = default;
+  Envelope(const Envelope&) = delete;
+  Envelope& operator=(const Envelope&) = delete;
+
+  void Trigger();
+  void Release();
+  void Tick() {
+    if (stage == kIdle) return;
+    value = value + (target - value) * coefficient;
+    switch (stage) {
+      case kAttack:
+        if (value >= 1.0) {
+          value = 1.0;
+          stage = kDecay;
+          target = sustain;
+          coefficient = Rate(decay);
+        }
+        break;
+      case kDecay:
+        if (retriggerMode && value <= 0.0) Trigger();
+        break;
+      case kRelease:
+        if (value <= 0.0) {
+          value = 0.0;
+          stage = kIdle;
+        }
+        break;
+      default:
+        break;
+    }
+  }
+
+  void SetAttack(double x);
+  void SetDecay(double x);
+  void SetRelease(double x);
+  void SetSustainLevel(double x);
+  void SetRateScale(double s);
+  void SetRetriggerMode(bool on) { retriggerMode = on; }
+
+  // Fraction of the remaining distance covered per update for a setting x.
+  double Rate(double x) const { return (std::pow(5.0, 3.3 - 7.5 * x) + 0.05) * rateScale; }
+
+  double Value() const { return value; }
+  int GetStage() const { return stage; }
+  bool IsIdle() const { return stage == kIdle; }
+
+  double value = 0.0;
+  bool retriggerMode = false;
+  double attack = 0.0;
+  double decay = 0.0;
+  double sustain = 0.0;
+  double release = 0.0;
+  int stage = kIdle;
+  double rateScale = 0.002302585092994046;  // ln(10) / 1000 updates per second
+  double target = 0.0;
+  double coefficient = 0.0;
+};

@@ -1,0 +1,76 @@
+// Divider-organ tone source: twelve free-running 28-bit phase counters at the lowest octave
+// (A0..G#1); every key reads its pitch class's counter shifted up by its octave, so all octaves
+// of a pitch class are phase-locked. Samples come from band-limited tables chosen per key.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+class ToneGenerator {
+ public:
+  static constexpr int kNumCounters = 12;
+  static constexpr int kNumTables = 22;
+  static constexpr int kTableLength = 4096;
+  static constexpr uint32_t kPhaseMask = 0x0FFFFFFF;
+
+  ToneGenerator();
+  ToneGenerator(const ToneGenerator&) = delete;
+  ToneGenerator& operator=(const ToneGenerator&) = delete;
+
+  // Builds the shared wave tables on first use; rebuilds the rate tables when the rate changes.
+  void SetSampleRate(double rate);
+  void SetTune(double tune);  // -1..1, +-64 pitch units (half a semitone)
+  void SetHollow(bool hollow) { hollow_ = hollow; }
+
+  struct Pair {
+    double first;
+    double second;
+  };
+  // 8' (the key) and 4' (an octave up) samples of a voice key.
+  Pair VoiceSamples(int key) const {
+    const uint32_t c = CounterOf(key);
+    return {Sample(key, c, hollow_), key + 12 < 128 ? Sample(key + 12, c, hollow_) : 0.0};
+  }
+  // 16' (an octave down, always the normal wave) and 8' samples of the bass key.
+  Pair BassSamples(int key) const {
+    const uint32_t c = CounterOf(key);
+    return {key - 12 >= 0 ? Sample(key - 12, c, false) : 0.0, Sample(key, c, hollow_)};
+  }
+
+  void AdvanceCounters() {
+    for (int k = 0; k < kNumCounters; ++k) counters_[k] = (counters_[k] + increments_[k]) & kPhaseMask;
+  }
+
+  // Inspection, for tests and the benchmark.
+  uint32_t Counter(int k) const { return counters_[k]; }
+  uint32_t Increment(int k) const { return increments_[k]; }
+  int IncrementTableEntry(int pitch) const { return incrementTable_[pitch]; }
+  int TableChoice(int note) const { return tableChoice_[note]; }
+  int BaseIndex() const { return baseIndex_; }
+  bool Hollow() const { return hollow_; }
+  double SampleRate() const { return sampleRate_; }
+
+  // The shared wave tables (normal or hollow set), built on first use.
+  static const double* WaveTable(int table, bool hollow);
+  static int HarmonicCount(int table);
+  // Counter number (0..11) and octave shift of a MIDI note; a negative shift is silent.
+  static int CounterIndex(int note);
+  static int OctaveShift(int note);
+
+ private:
+  uint32_t CounterOf(int key) const { return (key >= 0 && key < 128) ? counters_[CounterIndex(key)] : 0u; }
+  double Sample(int note, uint32_t counter, bool hollow) const;
+  void UpdateIncrements();
+
+  uint32_t counters_[kNumCounters] = {};
+  uint32_t increments_[kNumCounters] = {};
+  bool hollow_ = false;
+  double sampleRate_ = 1.0;
+  double tune_ = 0.0;
+  int baseIndex_ = 2688;
+  const double* normalTables_ = nullptr;  // kNumTables consecutive tables
+  const double* hollowTables_ = nullptr;
+  // Rate-dependent tables belong to the instance, so instances at different rates don't collide.
+  std::vector<int32_t> incrementTable_;
+  int32_t tableChoice_[128] = {};
+};
