@@ -1,0 +1,215 @@
+// Host-independent base of the plug-in object: parameters, programs, state chunks, channels and the lock.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "editor/IGraphics.h"
+#include "engine/MidiMessage.h"
+#include "engine/TimeInfo.h"
+#include "params/IPlugParam.h"
+#include "plugin/DataChunk.h"
+#include "plugin/Preset.h"
+
+// Four characters packed with the first one in the most significant byte ('s','a','r','n' -> 0x7361726E).
+constexpr int32_t FourCharCode(char a, char b, char c, char d) {
+  return static_cast<int32_t>((static_cast<uint32_t>(static_cast<uint8_t>(a)) << 24) |
+                              (static_cast<uint32_t>(static_cast<uint8_t>(b)) << 16) |
+                              (static_cast<uint32_t>(static_cast<uint8_t>(c)) << 8) |
+                              static_cast<uint32_t>(static_cast<uint8_t>(d)));
+}
+
+// One accepted {inputs, outputs} pair; a negative count accepts any number.
+struct ChannelConfig {
+  int32_t inputs = 0;
+  int32_t outputs = 0;
+};
+
+struct AudioChannel {
+  bool connected = false;
+  // This channel's entry in its direction's sample-pointer array.
+  double** pointerEntry = nullptr;
+  // Block-size doubles: the samples when the host works in single precision, or when not connected.
+  std::vector<double> scratch;
+  // Output channels only: the host's single-precision buffer of the current block.
+  float* hostDestination = nullptr;
+  std::string label;
+};
+
+class IPlugBase {
+ public:
+  static constexpr int kNameSize = 128;     // effect, product and vendor names, terminator included
+  static constexpr int kMaxChannels = 64;   // larger counts in the channel string are refused
+  static constexpr int32_t kChunkVersion = 0x00010000;
+
+  // channelIO: tokens "in-out" separated by spaces ("0-2"). version: major * 65536 + minor * 256 + fix.
+  IPlugBase(const char* channelIO, int nParams, int nPresets, const char* effectName, const char* productName,
+            const char* vendorName, int32_t uniqueId, int32_t version, bool isInstrument, bool handlesMidi);
+  IPlugBase(const IPlugBase&) = delete;
+  IPlugBase& operator=(const IPlugBase&) = delete;
+
+  // ---- Virtual operations, in slot order ----
+  virtual ~IPlugBase();
+  // Any thread the host uses; the base only takes and releases the lock.
+  virtual void Reset();
+  // Moves parameter index's current value into the sound engine; caller holds the lock.
+  virtual void ApplyParameter(int index);
+  // Audio thread, lock held. Base: input channel i is copied to output i; outputs without input are zeroed.
+  virtual void RenderBlock(double** inputs, double** outputs, int frames);
+  virtual void EditorOpened() {}
+  virtual void EditorClosed() {}
+  virtual void Idle() {}
+  virtual void Activate(bool on);
+  // Base: passes the message through to the host.
+  virtual void HandleMidiMessage(const MidiMessage& message);
+  virtual void HandleSysEx(const SysExMessage& message);
+  // text holds at least 64 bytes. Base: empty text, false.
+  virtual bool GetMidiKeyName(int key, char* text);
+  // Base: the bare parameter block. Callers hold the lock.
+  virtual bool SaveProgramState(DataChunk& chunk);
+  virtual int LoadProgramState(const DataChunk& chunk, int position);
+  virtual void EditorResized() {}
+  virtual void HostIdentified() {}
+  // Editor thread, program initialisation and mapped MIDI controllers; takes the lock.
+  virtual void SetParameterFromEditor(int index, double normalized);
+
+  // Host side, implemented by the host binding.
+  virtual void BeginParameterEdit(int index) = 0;
+  virtual void NotifyHostOfParameterChange(int index, double normalized) = 0;
+  virtual void EndParameterEdit(int index) = 0;
+  virtual void NotifyHostOfProgramChange() = 0;
+  virtual bool IsRenderingOffline() = 0;
+  virtual int64_t GetSamplePosition() = 0;
+  virtual double GetTempo() = 0;
+  virtual void GetTimeSignature(int& numerator, int& denominator) = 0;
+  virtual void GetTransportInfo(TimeInfo& info) = 0;
+  virtual int GetHost() = 0;
+  virtual void ResizeEditor() = 0;
+  virtual void HostSpecificInit() = 0;
+  // Takes ownership. Under the lock: every parameter's normalized value goes into the editor's controls,
+  // the editor's surfaces are created and the editor is kept (a previous one is deleted).
+  virtual void AttachEditor(IGraphics* editor);
+  virtual void SetLatency(int samples);
+  virtual bool SendMidiMessage(const MidiMessage& message) = 0;
+  virtual bool SendSysEx(const SysExMessage& message) = 0;
+
+  // Hands every plain value to the attached editor.
+  virtual void RedrawParameterControls();
+  // The bank of all programs; returns the next position or -1. Ends with RecallPreset(current index).
+  virtual int UnserializePresets(const DataChunk& chunk, int position);
+  // Stores the current values into the current program; a non-empty name renames it.
+  virtual void ModifyCurrentPreset(const char* name = nullptr);
+  virtual void PresetsChanged() {}
+  virtual void SetSampleRate(double rate);
+  virtual void SetBlockSize(int frames);
+
+  // ---- Parameters ----
+  int NParams() const { return static_cast<int>(mParams.size()); }
+  IPlugParam* GetParam(int index);
+  const IPlugParam* GetParam(int index) const;
+  void ApplyAllParameters();
+  // The parameter block: 8-byte little-endian plain values in index order. Both take the lock.
+  bool SerializeParams(DataChunk& chunk);
+  // Values are limited to their range; a value that does not fit reads as 0.0 and ends the read.
+  // Every parameter is applied afterwards. Returns the next position or -1.
+  int UnserializeParams(const DataChunk& chunk, int position);
+
+  // ---- Programs ----
+  int NPresets() const { return static_cast<int>(mPresets.size()); }
+  Preset* GetPreset(int index);
+  const Preset* GetPreset(int index) const;
+  int GetCurrentPresetIdx() const { return mCurrentPresetIdx; }
+  // "" when index is out of range.
+  const char* GetPresetName(int index) const;
+  bool SerializePresets(DataChunk& chunk);
+  // Loads program index into the live parameters, or creates it from them ("user preset N") when it
+  // was never initialized. The host is not informed.
+  bool RecallPreset(int index);
+  // Up to count times: the first uninitialized program becomes "Empty" with the current values.
+  void FillEmptyPresets(int count);
+
+  // Empties the chunk and appends "tffp" and kChunkVersion.
+  static void WriteChunkHeader(DataChunk& chunk);
+  // Version after a "tffp" marker at position (position advances by 8), or 0 with position unchanged.
+  static int32_t ReadChunkHeader(const DataChunk& chunk, int& position);
+
+  // ---- Channels and processing ----
+  const std::vector<ChannelConfig>& ChannelConfigs() const { return mChannelConfigs; }
+  bool LegalIO(int inputs, int outputs) const;
+  int NInChannels() const { return static_cast<int>(mInChannels.size()); }
+  int NOutChannels() const { return static_cast<int>(mOutChannels.size()); }
+  AudioChannel* InChannel(int index);
+  AudioChannel* OutChannel(int index);
+  // Channels [first, first + count) are (dis)connected; a disconnected channel's pointer entry
+  // points at its own scratch buffer, so rendering always finds a valid buffer.
+  void SetInputConnections(int first, int count, bool connected);
+  void SetOutputConnections(int first, int count, bool connected);
+  double** InputPointers() { return mInPointers.data(); }
+  double** OutputPointers() { return mOutPointers.data(); }
+  // Host processing for the binding, lock held by the caller. Connected channels take the host's
+  // buffers in order. Single precision goes through the scratch buffers; accumulate adds to the host's
+  // output instead of replacing it.
+  void ProcessFloatBlock(float** inputs, float** outputs, int frames, bool accumulate);
+  void ProcessDoubleBlock(double** inputs, double** outputs, int frames);
+
+  // ---- Description and state ----
+  const char* GetEffectName() const { return mEffectName; }
+  const char* GetProductName() const { return mProductName; }
+  const char* GetVendorName() const { return mVendorName; }
+  int32_t GetUniqueID() const { return mUniqueID; }
+  int32_t GetVersion() const { return mVersion; }
+  // major * 10000 + minor * 100 + fix, the form the host and the program files use (10004).
+  int32_t GetVersionDecimal() const;
+  int GetHostCode() const { return mHost; }
+  int GetHostVersion() const { return mHostVersion; }
+  bool DoesStateChunks() const { return mStateChunks; }
+  bool IsInstrument() const { return mIsInstrument; }
+  bool DoesMidi() const { return mHandlesMidi; }
+  double GetSampleRate() const { return mSampleRate; }
+  int GetBlockSize() const { return mBlockSize; }
+  int GetLatency() const { return mLatency; }
+  int GetTailSize() const { return mTailSize; }
+  IGraphics* GetGUI() const { return mGraphics.get(); }
+
+  // The plug-in lock (recursive). The host binding and the shell hold it around every host call.
+  std::recursive_mutex& Mutex() const { return mMutex; }
+  void Lock() const { mMutex.lock(); }
+  void Unlock() const { mMutex.unlock(); }
+  using LockGuard = std::lock_guard<std::recursive_mutex>;
+
+ protected:
+  // Filled by host identification.
+  int32_t mHost = -1;
+  int32_t mHostVersion = 0;
+
+ private:
+  void ParseChannelConfigs(const char* channelIO);
+  void ResetPointerEntries();
+  void EnsureScratch(int frames);
+
+  std::vector<ChannelConfig> mChannelConfigs;
+  mutable std::recursive_mutex mMutex;
+  char mEffectName[kNameSize] = {};
+  char mProductName[kNameSize] = {};
+  char mVendorName[kNameSize] = {};
+  int32_t mUniqueID;
+  int32_t mVersion;
+  bool mStateChunks = true;
+  bool mIsInstrument;
+  bool mHandlesMidi;
+  int32_t mCurrentPresetIdx = 0;
+  double mSampleRate = 44100.0;
+  int32_t mBlockSize = 0;
+  int32_t mLatency = 0;
+  int32_t mTailSize = 0;
+  std::vector<IPlugParam> mParams;
+  std::unique_ptr<IGraphics> mGraphics;  // destroyed before the parameters it shows
+  std::vector<Preset> mPresets;
+  std::vector<AudioChannel> mInChannels;
+  std::vector<AudioChannel> mOutChannels;
+  std::vector<double*> mInPointers;
+  std::vector<double*> mOutPointers;
+};
