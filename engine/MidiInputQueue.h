@@ -28,7 +28,9 @@ class MidiInputQueue {
     SortIfNeeded();
     return storage_[readIndex_];
   }
-  void PopFront() { ++readIndex_; }
+  void PopFront() {
+    if (++readIndex_ == count_) readIndex_ = count_ = 0;  // all read: start over at the front
+  }
   // Makes the remaining offsets count from the next control step.
   void SubtractOffsets(int period);
   void Clear() { readIndex_ = count_ = 0; sorted_ = true; }

@@ -1,0 +1,506 @@
+#include "engine/Engine.h"
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+namespace {
+
+// Offsets are clamped into this range where they enter: a negative offset would never match a
+// sample index and would block every message behind it; a huge one would overflow when delayed.
+constexpr int32_t kMaxOffset = 1 << 24;
+constexpr int kMessagesPerStorageStep = 512;  // 4096 bytes of 8-byte messages
+constexpr int kMaxQueueReserve = 1 << 20;
+
+}  // namespace
+
+Engine::Engine() : host_(&defaultHost_) {
+  wheelSmoother_.SetStepTime(0.001);
+  wheelSmoother_.SetCutoff(10.0);
+}
+
+// ---------------------------------------------------------------- MIDI in
+
+void Engine::HandleMidiMessage(const MidiMessage& incoming) {
+  host_->MidiThru(incoming);
+  MidiMessage m = incoming;
+  // Status bytes without meaning (data bytes, system messages) and data bytes outside 0..127
+  // are not MIDI the instrument can act on.
+  if (m.status < 0x80 || m.status >= 0xF0 || m.data1 > 127 || m.data2 > 127) return;
+  if (m.offset < 0) m.offset = 0;
+  if (m.offset > kMaxOffset) m.offset = kMaxOffset;
+
+  bool delayed = false;
+  switch (m.StatusNibble()) {
+    case 0x8:
+      break;
+    case 0x9:
+      if (m.data2 == 0) m.status = 0x80;
+      break;
+    case 0xB: {
+      const int controller = m.data1;
+      if (controller == 120 || controller == 123) {
+        AllNotesOff();
+        return;
+      }
+      if (controller >= 120) return;
+      if (host_->CaptureLearnController(controller)) return;
+      delayed = controller != 64;
+      break;
+    }
+    case 0xC:
+      host_->ProgramChange(m.data1);
+      return;
+    case 0xD:
+    case 0xE:
+      delayed = true;
+      break;
+    default:
+      return;
+  }
+  // Continuous controllers are spread onto the control grid half a period later.
+  if (delayed && m.offset > controlPeriod_) m.offset += controlPeriod_ / 2;
+  inputQueue_.Add(m);
+}
+
+void Engine::PullMidiEvents() {
+  while (!inputQueue_.Exhausted() && inputQueue_.Front().offset < controlPeriod_) {
+    MidiMessage m = inputQueue_.Front();
+    inputQueue_.PopFront();
+    switch (m.StatusNibble()) {
+      case 0x9:
+        if (m.data2 == 0) m.status = 0x80;
+        fifo_.Push(m);
+        break;
+      case 0x8:
+        fifo_.Push(m);
+        break;
+      case 0xB:
+        if (m.data1 == 1) {
+          wheel_ = m.data2 / 127.0;
+        } else if (m.data1 == 64) {
+          fifo_.Push(m);
+        } else {
+          host_->ControllerChange(m.data1, m.data2);
+        }
+        break;
+      default:
+        break;
+    }
+  }
+  inputQueue_.SubtractOffsets(controlPeriod_);
+}
+
+// ---------------------------------------------------------------- render loop
+
+void Engine::ControlStep() {
+  ++controlSteps_;
+  PullMidiEvents();
+
+  lfoPhase_ += lfoIncrement_;
+  if (lfoPhase_ >= 1.0) lfoPhase_ -= 2.0;
+  lfoValue_ = (lfoPhase_ < 0.0 ? lfoPhase_ * -2.0 : lfoPhase_ + lfoPhase_) - 1.0;
+
+  const double smoothedWheel = wheelSmoother_.Process(wheel_);
+  vcfModulation_ = lfoValue_ * settings_.vcfLfoAmount + smoothedWheel * settings_.vcfWheelAmount +
+                   settings_.vcfAdsrAmount * synthEnvelope_.value;
+
+  bassFilterEnvelope_.Tick();
+  bassFilter_.SetCutoff(bassFilterEnvelope_.value * 17280 * 0.38);
+
+  for (Chorus& unit : chorus_) unit.Tick();
+  phaser_.Tick();
+
+  TimeInfo time;
+  host_->QueryTransport(time);
+  delay_.SetTime(settings_.delayTime, time.tempo);
+}
+
+void Engine::RenderBlock(double* left, double* right, int frames) {
+  if (!left || !right || frames <= 0) return;
+  std::memset(left, 0, sizeof(double) * static_cast<size_t>(frames));
+  std::memset(right, 0, sizeof(double) * static_cast<size_t>(frames));
+  if (controlPeriod_ <= 0) {
+    // No usable sample rate yet: silence, and nothing piles up in the queues meanwhile.
+    inputQueue_.Clear();
+    fifo_.Clear();
+    return;
+  }
+
+  // Sampled once per call: switching these mid-block takes effect from the next block.
+  const bool lowFlag = LowSwitchesOn();
+  const bool bassFlag = BassVoiceOn();
+  const bool phaserFlag = settings_.phaserString || settings_.phaserSynth || settings_.phaserBass;
+
+  int remaining = frames;
+  int position = 0;
+  while (remaining > 0) {
+    int chunk;
+    if (countdown_ <= 0) {
+      ControlStep();
+      if (remaining >= controlPeriod_) {
+        chunk = controlPeriod_;
+      } else {
+        chunk = remaining;
+        countdown_ = controlPeriod_ - remaining;
+      }
+    } else if (countdown_ < remaining) {
+      chunk = countdown_;
+      countdown_ = 0;
+    } else {
+      chunk = remaining;
+      countdown_ -= remaining;
+    }
+    RenderChunk(left + position, right + position, chunk, lowFlag, bassFlag, phaserFlag);
+    position += chunk;
+    remaining -= chunk;
+  }
+}
+
+void Engine::Dispatch(const MidiMessage& m) {
+  switch (m.StatusNibble()) {
+    case 0xB:
+      SetSustainPedal(m.data2 > 0);
+      break;
+    case 0x8:
+      NoteOff(m.data1);
+      break;
+    case 0x9:
+      NoteOn(m.data1);
+      break;
+    default:
+      break;
+  }
+}
+
+void Engine::RenderChunk(double* left, double* right, int frames, bool lowFlag, bool bassFlag,
+                         bool phaserFlag) {
+  const Settings& set = settings_;
+  for (int i = 0; i < frames; ++i) {
+    while (!fifo_.Empty() && fifo_.Front().offset == i) {
+      const MidiMessage m = fifo_.Front();
+      fifo_.PopFront();
+      Dispatch(m);
+    }
+
+    stringEnvelope_.Tick();
+    synthEnvelope_.Tick();
+    bassEnvelope_.Tick();
+
+    double string8 = 0.0, string4 = 0.0, synth8 = 0.0, synth4 = 0.0;
+    for (Voice& voice : voices_) {
+      if (!voice.active) continue;
+      voice.envelope.Tick();
+      const ToneGenerator::Pair tone = tones_.VoiceSamples(voice.key);
+      const double e = voice.envelope.value;
+      const double out8 = voice.filter8.Process(e * tone.first);
+      const double out4 = voice.filter4.Process(e * tone.second);
+      string8 += out8;
+      string4 += out4;
+      if (!(bassFlag && voice.key <= kLowKeyLimit)) {
+        synth8 += out8;
+        synth4 += out4;
+      }
+      voice.active = !voice.envelope.IsIdle();
+    }
+
+    string8 = string8Stage_.Process(string8);
+    string4 = string4Stage_.Process(string4);
+    synth8 = synth8Stage_.Process(synth8);
+    synth4 = synth4Stage_.Process(synth4);
+
+    double s = (set.stringViola ? string8 : 0.0) + (set.stringViolin ? string4 : 0.0);
+    double y = ladder_.Process((set.synth8 ? synth8 : 0.0) + (set.synth4 ? synth4 : 0.0), vcfModulation_);
+    if (set.adsrToVca) y *= synthEnvelope_.value;
+
+    double t = 0.0;
+    if (lowFlag && !bassEnvelope_.IsIdle()) {
+      const ToneGenerator::Pair low = tones_.BassSamples(bassKey_);
+      const double g = set.bassVolume;
+      const double e = bassEnvelope_.value;
+      const double b16 = bass16Stage_.Process(g * low.first * e);
+      const double b8 = bass8Stage_.Process(g * low.second * e);
+      s += 1.66 * toneFilter_.Process((set.stringBass ? b16 : 0.0) + (set.stringCello ? b8 : 0.0));
+      if (bassFlag) t = 0.5 * bassFilter_.Process((set.bass16 ? b16 : 0.0) + (set.bass8 ? b8 : 0.0));
+    }
+
+    if (set.chorusSynth) s += y;
+    const double c = chorus_[0].Process(s) + chorus_[1].Process(s) + chorus_[2].Process(s);
+    const double strings = c * stringEnvelope_.value;
+
+    const double stringL = strings * gains_[0], stringR = strings * gains_[1];
+    const double synthL = y * gains_[2], synthR = y * gains_[3];
+    const double bassL = t * gains_[4], bassR = t * gains_[5];
+
+    double outL, outR;
+    if (phaserFlag) {
+      double phaserL = 0.0, phaserR = 0.0, directL = 0.0, directR = 0.0;
+      (set.phaserString ? phaserL : directL) += stringL;
+      (set.phaserString ? phaserR : directR) += stringR;
+      (set.phaserSynth ? phaserL : directL) += synthL;
+      (set.phaserSynth ? phaserR : directR) += synthR;
+      (set.phaserBass ? phaserL : directL) += bassL;
+      (set.phaserBass ? phaserR : directR) += bassR;
+      phaser_.Process(phaserL, phaserR);
+      outL = directL + phaserL;
+      outR = directR + phaserR;
+    } else {
+      outL = synthL + stringL + bassL;
+      outR = synthR + stringR + bassR;
+    }
+
+    delay_.Process(outL, outR);
+    left[i] = outL;
+    right[i] = outR;
+    tones_.AdvanceCounters();
+  }
+}
+
+bool Engine::Reset(double sampleRate, int blockSize) {
+  // The instrument-wide part, at every reset.
+  long long reserve = blockSize > 0 ? blockSize : 0;
+  reserve = (reserve + kMessagesPerStorageStep - 1) / kMessagesPerStorageStep * kMessagesPerStorageStep;
+  if (reserve > kMaxQueueReserve) reserve = kMaxQueueReserve;
+  inputQueue_.Compact(static_cast<int>(reserve));
+  std::memset(heldCount_, 0, sizeof heldCount_);
+  heldTotal_ = 0;
+  countdown_ = 0;
+
+  if (!std::isfinite(sampleRate) || sampleRate < kMinSampleRate || sampleRate > kMaxSampleRate) {
+    controlPeriod_ = 0;  // renders silence until a usable rate arrives
+    return false;
+  }
+  controlPeriod_ = static_cast<int>(sampleRate / 1000);
+  if (sampleRate == sampleRate_) return false;
+
+  sampleRate_ = sampleRate;
+  tones_.SetSampleRate(sampleRate);
+
+  for (HP6* stage : {&string8Stage_, &string4Stage_, &synth8Stage_, &synth4Stage_, &bass16Stage_, &bass8Stage_}) {
+    stage->Clear();
+    stage->SetStepTime(1.0 / sampleRate);
+    stage->SetCutoff(20.0);
+  }
+  toneFilter_.Clear();
+  toneFilter_.SetStepTime(1.0 / sampleRate);
+  toneFilter_.SetCutoff(settings_.tone * 200 / 8000);
+
+  ladder_.SetSampleRate(sampleRate);
+  bassFilter_.SetSampleRate(sampleRate);
+  bassFilter_.SetResonanceControl(0.04);
+  bassFilter_.SetPitchOffset(700);
+
+  const double rateScale = Envelope::kLn10 / sampleRate;
+  stringEnvelope_.SetRateScale(rateScale);
+  stringEnvelope_.SetRetriggerMode(true);
+  stringEnvelope_.SetDecay(0.1);
+  stringEnvelope_.SetSustainLevel(1.0);
+  synthEnvelope_.SetRateScale(rateScale);
+  synthEnvelope_.SetRetriggerMode(false);
+  bassEnvelope_.SetRateScale(rateScale);
+  bassEnvelope_.SetAttack(0.01);
+  bassEnvelope_.SetDecay(0.01);
+  bassEnvelope_.SetSustainLevel(1.0);
+  bassEnvelope_.SetRelease(0.3);
+  bassFilterEnvelope_.SetRateScale(Envelope::kLn10 / 1000);  // runs at the control rate
+  bassFilterEnvelope_.SetAttack(0.01);
+  bassFilterEnvelope_.SetDecay(0.8);
+  bassFilterEnvelope_.SetSustainLevel(0.0);
+  bassFilterEnvelope_.SetRelease(0.3);
+
+  for (int i = 0; i < 3; ++i) chorus_[i].ResetForRate(sampleRate, settings_.fastSpeed[i], settings_.fastDepth[i]);
+  phaser_.Reset(sampleRate);
+  delay_.Reset(sampleRate);
+
+  allocationCounter_ = 0;
+  for (Voice& voice : voices_) voice.ResetVoice(sampleRate);
+  return true;
+}
+
+// ---------------------------------------------------------------- keyboard
+
+void Engine::NoteOn(int key) {
+  if (key < 0 || key > 127) return;
+  if (heldCount_[key] < std::numeric_limits<int>::max() / 2) {
+    ++heldCount_[key];
+    ++heldTotal_;
+  }
+
+  // The voice that last played this key, else a free voice, else the oldest.
+  Voice* chosen = nullptr;
+  for (Voice& v : voices_) {
+    if (v.key == key) {
+      chosen = &v;
+      break;
+    }
+  }
+  if (!chosen) {
+    for (Voice& v : voices_) {
+      if (!v.active) {
+        chosen = &v;
+        break;
+      }
+    }
+  }
+  if (!chosen) {
+    chosen = &voices_[0];
+    for (Voice& v : voices_) {
+      if (v.stamp < chosen->stamp) chosen = &v;
+    }
+  }
+
+  if (allocationCounter_ == std::numeric_limits<int>::max()) {
+    // Keep the age order when the counter would overflow.
+    int oldest = std::numeric_limits<int>::max();
+    for (Voice& v : voices_) oldest = v.stamp < oldest ? v.stamp : oldest;
+    for (Voice& v : voices_) v.stamp -= oldest;
+    allocationCounter_ -= oldest;
+  }
+  ++allocationCounter_;
+  chosen->key = key;
+  chosen->active = true;
+  chosen->held = true;
+  chosen->stamp = allocationCounter_;
+
+  // A re-used or stolen voice is not silenced: the attack starts from its current level.
+  chosen->SetupVoiceFilters();
+  chosen->envelope.Trigger();
+  stringEnvelope_.Trigger();
+
+  const bool otherKeysDown = heldTotal_ != 1;
+  const bool takenByBass = BassVoiceOn() && key <= kLowKeyLimit;
+  if (!(settings_.singleTrigger && otherKeysDown) && !takenByBass) synthEnvelope_.Trigger();
+  if (key <= kLowKeyLimit) AddBassKey(key);
+  keyboardDisplayFlag_ = true;
+}
+
+void Engine::NoteOff(int key) {
+  if (key < 0 || key > 127) return;
+  heldTotal_ -= heldCount_[key];
+  heldCount_[key] = 0;
+  for (Voice& v : voices_) {
+    if (v.active && v.key == key) {
+      v.held = false;
+      if (!v.sustained) v.envelope.Release();
+    }
+  }
+  if (!sustain_ && heldTotal_ == 0) {
+    stringEnvelope_.Release();
+    synthEnvelope_.Release();
+  }
+  if (key <= kLowKeyLimit) RemoveBassKey(key);  // the pedal does not hold the low section
+  keyboardDisplayFlag_ = true;
+}
+
+void Engine::SetSustainPedal(bool down) {
+  sustain_ = down;
+  for (Voice& v : voices_) {
+    v.sustained = down;
+    if (!down && !v.held) v.envelope.Release();
+  }
+  if (!down && heldTotal_ == 0) {
+    stringEnvelope_.Release();
+    synthEnvelope_.Release();
+    bassEnvelope_.Release();
+    bassFilterEnvelope_.Release();
+  }
+}
+
+void Engine::AllNotesOff() {
+  std::memset(heldCount_, 0, sizeof heldCount_);
+  heldTotal_ = 0;
+  fifo_.Clear();
+  SetSustainPedal(false);
+  for (Voice& v : voices_) {
+    v.held = false;
+    v.envelope.Release();
+  }
+  RemoveBassKey(-1);
+  bassEnvelope_.Release();
+  bassFilterEnvelope_.Release();
+}
+
+int Engine::LowestBassKey() const {
+  for (int k = 0; k <= kLowKeyLimit; ++k) {
+    if (bassKeyCount_[k] > 0) return k;
+  }
+  return bassKey_;
+}
+
+void Engine::AddBassKey(int key) {
+  if (bassKeyCount_[key] < std::numeric_limits<int>::max() / 2) {
+    ++bassKeyCount_[key];
+    ++bassKeyTotal_;
+  }
+  bassKey_ = LowestBassKey();
+  if (LowSwitchesOn()) {
+    bassEnvelope_.Trigger();
+    // Only the first low key starts the filter sweep, so legato lines don't restart it.
+    if (bassKeyTotal_ == 1) bassFilterEnvelope_.Trigger();
+  } else {
+    bassEnvelope_.Release();
+    bassFilterEnvelope_.Release();
+  }
+}
+
+void Engine::RemoveBassKey(int key) {
+  if (key < 0) {
+    std::memset(bassKeyCount_, 0, sizeof bassKeyCount_);
+    bassKeyTotal_ = 0;
+  } else if (key <= kLowKeyLimit) {
+    bassKeyTotal_ -= bassKeyCount_[key];
+    bassKeyCount_[key] = 0;
+  }
+  if (LowSwitchesOn() && bassKeyTotal_ > 0) {
+    bassKey_ = LowestBassKey();
+    bassEnvelope_.Trigger();
+  } else {
+    bassEnvelope_.Release();
+    bassFilterEnvelope_.Release();
+  }
+}
+
+// ---------------------------------------------------------------- settings
+
+void Engine::UpdateSectionGains() {
+  const Settings& s = settings_;
+  const double stringGain = s.masterVolume * 0.33 * s.mix;
+  const double synthGain = s.masterVolume * (1.0 - s.mix);
+  const double bassGain = s.masterVolume;
+  gains_[1] = stringGain * s.panString;
+  gains_[0] = stringGain - gains_[1];
+  gains_[3] = synthGain * s.panSynth;
+  gains_[2] = synthGain - gains_[3];
+  gains_[5] = bassGain * s.panBass;
+  gains_[4] = bassGain - gains_[5];
+}
+
+void Engine::UpdateChorusRates() {
+  const Settings& s = settings_;
+  for (int i = 0; i < 3; ++i) {
+    if (s.chorusSlow) {
+      chorus_[i].SetRate(s.slowSpeed[i], s.slowDepth[i]);
+    } else {
+      chorus_[i].SetRate(s.fastSpeed[i], s.fastDepth[i]);
+    }
+  }
+}
+
+void Engine::SetTone(double hz) {
+  settings_.tone = hz;
+  toneFilter_.SetCutoff(hz * 200 / 8000);
+  for (Voice& v : voices_) {
+    v.tone = hz;
+    v.SetupVoiceFilters();
+  }
+}
+
+void Engine::SetLfoSpeed(double hz) {
+  lfoSpeed_ = hz;
+  lfoIncrement_ = 2 * hz / lfoRate_;
+}
+
+void Engine::SetRelease(double x) {
+  stringEnvelope_.SetRelease(x);
+  for (Voice& v : voices_) v.envelope.SetRelease(x);
+}
