@@ -1,0 +1,69 @@
+// Two-pole low-pass (cookbook biquad) that band-limits the chorus and delay lines.
+#pragma once
+
+#include <cmath>
+
+class LP12 {
+ public:
+  LP12() = default;
+  LP12(const LP12&) = delete;
+  LP12& operator=(const LP12&) = delete;
+
+  void SetSampleRate(double fs) { sampleRate_ = fs; }
+  void SetQ(double q) { q_ = q; }
+  void SetCutoff(double hz);
+  double Process(double x);
+
+  // State and coefficients to 0 (the filter is silent until the next SetCutoff).
+  void Clear() {
+    ClearState();
+    feedback1_ = feedback2_ = b0_ = b1_ = 0.0;
+  }
+  void ClearState() { x1_ = x2_ = y1_ = y2_ = 0.0; }
+
+  double Omega() const { return omega_; }
+
+  static constexpr double kButterworthQ = 0.7071067811865476;
+
+ private:
+  double omega_ = 0.0;
+  double q_ = kButterworthQ;
+  double sampleRate_ = 44100.0;
+  double feedback1_ = 0.0;
+  double feedback2_ = 0.0;
+  double b0_ = 0.0;  // current and second-last input
+  double b1_ = 0.0;  // last input
+  double x1_ = 0.0, x2_ = 0.0;
+  double y1_ = 0.0, y2_ = 0.0;
+};
+
+// Highest omega the low-pass accepts: above pi the sine turns negative and the biquad becomes
+// unstable, so a cutoff that does not fit below Nyquist at a low sample rate is pulled down to 0.49 fs.
+constexpr double kMaxLowPassOmega = 0.98 * 3.141592653589793;
+
+inline void LP12::SetCutoff(double hz) {
+  omega_ = 2.0 * 3.141592653589793 * hz / sampleRate_;
+  if (!(omega_ < kMaxLowPassOmega)) omega_ = kMaxLowPassOmega;
+  if (!(omega_ > 0.0)) omega_ = 0.0;
+  const double c = std::cos(omega_);
+  const double s = std::sin(omega_);
+  const double alpha = s / (2.0 * q_);
+  const double g = 1.0 / (1.0 + alpha);
+  b1_ = (1.0 - c) * g;
+  feedback1_ = 2.0 * c * g;
+  feedback2_ = (alpha - 1.0) * g;
+  b0_ = b1_ * 0.5;
+}
+
+// Anything that is not a normal number (zero, subnormal, infinite, NaN) is flushed to 0 on the way
+// in and out, so silent tails never reach subnormal arithmetic and a bad sample cannot stick.
+inline double LP12::Process(double x) {
+  if (!std::isnormal(x)) x = 0.0;
+  double y = b1_ * x1_ + b0_ * (x + x2_) + feedback1_ * y1_ + feedback2_ * y2_;
+  if (!std::isnormal(y)) y = 0.0;
+  x2_ = x1_;
+  x1_ = x;
+  y2_ = y1_;
+  y1_ = y;
+  return y;
+}

@@ -1,0 +1,59 @@
+// Pitch tables, coefficient set-up and parameter setters of the synthesizer's ladder filter.
+#include "engine/LadderFilter.h"
+
+namespace {
+constexpr double kPi = 3.141592653589793;
+
+// Loop gain needed for self-oscillation at full resonance: 4.1 below 500 Hz, 4.005 above 2 kHz,
+// linear in between (the one-pole stages lose gain differently across the range).
+double LoopGain(double f) {
+  if (f < 500.0) return 4.1;
+  if (f > 2000.0) return 4.005;
+  return 4.1 - (f - 500.0) * 0.09499999999999975 / 1500.0;
+}
+
+// Parameter values outside 0..1 (or NaN) are pulled into range so the index conversion stays defined.
+double ClampUnit(double v) { return v > 1.0 ? 1.0 : v > 0.0 ? v : 0.0; }
+}  // namespace
+
+LadderFilter::LadderFilter() : w_(kMaxPitch + 1, 0.0), k_(kMaxPitch + 1, 0.0) {
+  SetSampleRate(44100.0);
+}
+
+void LadderFilter::SetSampleRate(double rate) {
+  if (rate > 0.0 && std::isfinite(rate) && rate != sampleRate_) {
+    sampleRate_ = rate;
+    for (int i = 0; i <= kMaxPitch; ++i) {
+      const double f = PitchToFrequency(i);
+      w_[i] = f * 2.0 * kPi / rate;
+      k_[i] = LoopGain(f);
+    }
+  }
+  currentIndex_ = 0;
+  cachedIndex_ = -1;
+  s1_ = s2_ = s3_ = s4_ = 0.0;
+  g4_ = g_ = u_ = outputGain_ = normalizer_ = 0.0;
+}
+
+void LadderFilter::SetCutoffParameter(double v) {
+  targetIndex_ = static_cast<int>(ClampUnit(v) * kCutoffRange);
+  glideStep_ = currentIndex_ < targetIndex_ ? 1 : currentIndex_ > targetIndex_ ? -1 : 0;
+}
+
+void LadderFilter::SetResonanceParameter(double v) {
+  resonance_ = ClampUnit(v) * 0.9;
+  cachedIndex_ = -1;
+}
+
+void LadderFilter::UpdateCoefficients(int index) {
+  cachedIndex_ = index;
+  const double w = w_[index];
+  feedback_ = resonance_ * k_[index];
+  const double distance = 2.0 * std::fabs(resonance_ - 0.5);
+  outputGain_ = 2.0 - distance * distance;
+  const double n = 1.0 / (w + 2.0);
+  u_ = (w - 2.0) * n;
+  g_ = n * w;
+  g4_ = (g_ * g_) * (g_ * g_);
+  normalizer_ = 1.0 / (g4_ * feedback_ + 1.0);
+}
