@@ -1,0 +1,20 @@
+// Any bytes as a program state: no fault, values stay in range, and the state saved afterwards
+// loads back whole.
+#include "FuzzPlug.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size > 1 << 20) return 0;
+  DataChunk chunk;
+  chunk.Assign(data, static_cast<int>(size));
+  FuzzPlug plug;
+  const int position = plug.LoadProgramState(chunk, 0);
+  FUZZ_CHECK(position == -1 || (position > 0 && position <= chunk.Size()));
+  FUZZ_CHECK(ParametersInRange(plug));
+
+  DataChunk saved;
+  FUZZ_CHECK(plug.SaveProgramState(saved));
+  FuzzPlug reread;
+  FUZZ_CHECK(reread.LoadProgramState(saved, 0) == saved.Size());
+  for (int i = 0; i < plug.NParams(); ++i) FUZZ_CHECK(reread.GetParam(i)->Value() == plug.GetParam(i)->Value());
+  return 0;
+}

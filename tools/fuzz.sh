@@ -1,0 +1,52 @@
+#!/bin/sh
+# Builds the loader fuzz targets with libFuzzer, AddressSanitizer and UndefinedBehaviorSanitizer into
+# build-fuzz/ and runs each one.
+#   tools/fuzz.sh 20000                  20000 runs per target (the default)
+#   tools/fuzz.sh -max_total_time=600    any libFuzzer options instead of a run count
+set -eu
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+build="$root/build-fuzz"
+targets="program_state bank_chunk program_file bank_file bank_image"
+
+if ! command -v clang++ >/dev/null 2>&1 || ! dpkg -s libclang-rt-14-dev >/dev/null 2>&1; then
+  apt-get update
+  apt-get install -y clang libclang-rt-14-dev
+fi
+
+case "${1:-20000}" in
+  -*) options="$*" ;;
+  *) options="-runs=${1:-20000}" ;;
+esac
+
+# The libraries with coverage instrumentation, through the project's own build.
+flags="-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer -g -O1"
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
+  -DCMAKE_CXX_FLAGS="$flags" -DSARN_TESTS=OFF -DSARN_BENCHMARKS=OFF >/dev/null
+cmake --build "$build" --target sarn_plugin -j2
+libs="$build/plugin/libsarn_plugin.a $build/params/libsarn_params.a $build/engine/libsarn_engine.a"
+
+compile() {  # output, source, sanitizer flags
+  clang++ -std=c++17 -Wall -Wextra -Wshadow $3 -fno-sanitize-recover=undefined -fno-omit-frame-pointer -g -O1 \
+    -I"$root" -o "$1" "$2" $libs
+}
+
+compile "$build/fuzz_seeds" "$root/tests/fuzz/MakeSeeds.cpp" "-fsanitize=address,undefined"
+for target in $targets; do
+  mkdir -p "$build/corpus/$target"
+done
+"$build/fuzz_seeds" "$build/corpus"
+
+status=0
+for target in $targets; do
+  source=$(echo "$target" | awk -F_ '{ for (i = 1; i <= NF; i++) printf "%s", toupper(substr($i, 1, 1)) substr($i, 2) }')
+  compile "$build/fuzz_$target" "$root/tests/fuzz/Fuzz$source.cpp" "-fsanitize=fuzzer,address,undefined"
+  echo "== fuzz_$target $options"
+  if ! "$build/fuzz_$target" $options -print_final_stats=1 -artifact_prefix="$build/crash_${target}_" \
+      "$build/corpus/$target" 2>"$build/fuzz_$target.log"; then
+    echo "fuzz_$target FAILED, see $build/fuzz_$target.log"
+    status=1
+  fi
+  grep -E '^(Done [0-9]+ runs|stat::number_of_executed_units|stat::peak_rss_mb)' "$build/fuzz_$target.log" || true
+done
+exit $status
