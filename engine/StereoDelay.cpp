@@ -1,0 +1,194 @@
+// Line sizing, clock timing and per-sample processing of the stereo echo.
+#include "engine/StereoDelay.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+constexpr double kPi = 3.141592653589793;
+constexpr double kFilterCutoff = 6000.0;
+constexpr double kFeedbackLimit = 3.0;  // bounds the loop even at feedback 1
+// Lowest clock step: a synced time at the bottom of its range with full vibe would otherwise push
+// the step to 0 or below and the clock would never complete a sample. At most 32 clocks per sample.
+constexpr double kMinClockStep = 0.03125;
+
+double Clamp(double v, double lo, double hi) { return v > hi ? hi : v > lo ? v : lo; }
+}  // namespace
+
+const double StereoDelay::kNoteBeats[kNoteValues] = {
+    8.0, 6.0, 4.0, 3.0,  2.0,    1.5,       4.0 / 3.0, 1.0,     0.75,       2.0 / 3.0,
+    0.5, 0.375, 1.0 / 3.0, 0.25, 0.1875, 1.0 / 6.0, 0.125,     0.09375, 1.0 / 12.0, 0.0625};
+
+StereoDelay::StereoDelay() { SetSampleRate(44100.0); }
+
+void StereoDelay::SetSampleRate(double fs) {
+  if (!(fs > 0.0)) return;
+  fs = std::min(fs, kMaxSampleRate);
+  // 1.2 s worth of stages (52920 at 44.1 kHz), so the times do not depend on the rate.
+  n_ = static_cast<int>(fs * 1200.0 / 1000.0);
+  for (std::vector<double>& line : lines_) {
+    if (n_ > 0) {
+      line.assign(static_cast<size_t>(n_), 0.0);
+    } else {
+      line.clear();
+      line.shrink_to_fit();
+    }
+  }
+  for (int c = 0; c < 2; ++c) {
+    writePositions_[c] = 0;
+    clockPhases_[c] = 0.0;
+    clockStep_[c] = 0.0;
+    inverseStep_[c] = 1.0;
+  }
+  readOffset_ = 0;  // SetTime chooses the offset for the new line length
+  for (LP12* f : {&inputFilters_[0], &inputFilters_[1], &outputFilters_[0], &outputFilters_[1]}) {
+    f->SetQ(LP12::kButterworthQ);
+    f->SetSampleRate(fs);
+    f->ClearState();
+    f->SetCutoff(kFilterCutoff);
+  }
+}
+
+void StereoDelay::Reset(double fs) {
+  SetSampleRate(fs);
+  SetVibeSpeed(0.02);
+  vibeDepth_ = 0.02;
+}
+
+void StereoDelay::SetTime(double t, double bpm) {
+  t = std::isnan(t) ? 0.0 : Clamp(t, 0.0, 1.0);
+  double c;
+  if (sync_) {
+    if (!(bpm > 0.0) || !std::isfinite(bpm)) bpm = 120.0;
+    bpm = Clamp(bpm, 1.0, 10000.0);
+    const long i = std::lround((1.0 - t) * 19.0);
+    const int index = static_cast<int>(std::min(std::max(i, 0L), 19L));
+    double f = 60000.0 / bpm * kNoteBeats[index];  // milliseconds
+    while (f > 1200.0) f *= 0.5;
+    double base;
+    double span;
+    if (f >= 75.0) {
+      readOffset_ = 0;
+      base = 75.0;
+      span = 1200.0;
+    } else {
+      readOffset_ = n_ >> 1;
+      while (f < 37.5) f *= 2.0;
+      base = 37.5;
+      span = 600.0;
+    }
+    t = (f - base) / (span - base);
+    c = 0.0625;
+  } else {
+    readOffset_ = x2_ ? 0 : n_ >> 1;
+    c = 0.125;
+  }
+
+  phase_ += increment_;
+  if (phase_ >= 1.0) phase_ -= 2.0;
+  const double e = vibe_ ? std::sin(kPi * phase_) * vibeDepth_ : 0.0;
+
+  clockStep_[0] = std::max((t + e) * (1.0 - c) + c, kMinClockStep);
+  inverseStep_[0] = 1.0 / clockStep_[0];
+  if (pingPong_) {
+    clockPhases_[1] = clockPhases_[0];
+    clockStep_[1] = clockStep_[0];
+    inverseStep_[1] = inverseStep_[0];
+  } else {
+    clockStep_[1] = std::max((t - e) * (1.0 - c) + c, kMinClockStep);
+    inverseStep_[1] = 1.0 / clockStep_[1];
+  }
+}
+
+void StereoDelay::SetFeedback(double v) { feedback_ = std::isnan(v) ? 0.0 : Clamp(v, 0.0, 1.0); }
+
+void StereoDelay::SetMix(double v) {
+  v = std::isnan(v) ? 0.0 : Clamp(v, 0.0, 1.0);
+  dryGain_ = std::sqrt(1.0 - v);
+  wetGain_ = std::sqrt(v);
+}
+
+void StereoDelay::SetVibeSpeed(double v) {
+  speed_ = std::isfinite(v) ? v : 0.0;
+  increment_ = 2.0 * speed_ / lfoRate_;
+}
+
+void StereoDelay::SetVibeDepth(double v) { vibeDepth_ = (std::isnan(v) ? 0.0 : Clamp(v, 0.0, 1.0)) * 0.1; }
+
+void StereoDelay::Process(double& left, double& right) {
+  if (n_ <= 0 || clockStep_[0] <= 0.0 || clockStep_[1] <= 0.0) return;
+  // The dry path passes finite input unchanged; NaN or infinity counts as silence here too.
+  if (!std::isfinite(left)) left = 0.0;
+  if (!std::isfinite(right)) right = 0.0;
+  if (pingPong_) {
+    ProcessPingPong(left, right);
+  } else {
+    ProcessChannel(0, left);
+    ProcessChannel(1, right);
+  }
+}
+
+void StereoDelay::ProcessChannel(int channel, double& x) {
+  double* line = lines_[channel].data();
+  double* in = inputHistories_[channel];
+  double* out = outputHistories_[channel];
+  LP12& outputFilter = outputFilters_[channel];
+  const int n = n_;
+  const int offset = readOffset_;
+  const double step = clockStep_[channel];
+  int position = writePositions_[channel];
+  double phase = clockPhases_[channel];
+
+  PushHistory(in, inputFilters_[channel].Process(x));
+  while (phase < 1.0) {
+    if (--position < 0) position = n - 1;
+    int read = position + offset;
+    if (read >= n) read -= n;
+    const double o = outputFilter.Process(line[read]);
+    PushHistory(out, o);
+    line[position] = CatmullRom(in, phase) + Clamp(o, -kFeedbackLimit, kFeedbackLimit) * feedback_;
+    phase += step;
+  }
+  phase -= 1.0;
+  const double u = 1.0 - phase * inverseStep_[channel];
+  x = dryGain_ * x + wetGain_ * CatmullRom(out, u);
+  writePositions_[channel] = position;
+  clockPhases_[channel] = phase;
+}
+
+void StereoDelay::ProcessPingPong(double& left, double& right) {
+  double* lineL = lines_[0].data();
+  double* lineR = lines_[1].data();
+  double* inL = inputHistories_[0];
+  double* inR = inputHistories_[1];
+  double* outL = outputHistories_[0];
+  double* outR = outputHistories_[1];
+  const int n = n_;
+  const int offset = readOffset_;
+  const double step = clockStep_[0];
+  int position = writePositions_[0];
+  double phase = clockPhases_[0];
+
+  PushHistory(inL, inputFilters_[0].Process(left));
+  PushHistory(inR, inputFilters_[1].Process(right));
+  while (phase < 1.0) {
+    if (--position < 0) position = n - 1;
+    int read = position + offset;
+    if (read >= n) read -= n;
+    const double oL = outputFilters_[0].Process(lineL[read]);
+    const double oR = outputFilters_[1].Process(lineR[read]);
+    PushHistory(outL, oL);
+    PushHistory(outR, oR);
+    lineL[position] = CatmullRom(inL, phase) + Clamp(oR, -kFeedbackLimit, kFeedbackLimit) * feedback_;
+    lineR[position] = CatmullRom(inR, phase) + Clamp(oL, -kFeedbackLimit, kFeedbackLimit) * feedback_;
+    phase += step;
+  }
+  phase -= 1.0;
+  const double u = 1.0 - phase * inverseStep_[0];
+  const double wetL = CatmullRom(outR, u);
+  const double wetR = CatmullRom(outL, u);
+  left = dryGain_ * left + wetGain_ * wetL;
+  right = dryGain_ * right + wetGain_ * wetR;
+  writePositions_[0] = position;
+  clockPhases_[0] = phase;
+}
