@@ -35,6 +35,9 @@ void StereoDelay::SetSampleRate(double fs) {
     }
   }
   for (int c = 0; c < 2; ++c) {
+    // Old samples must not be written into the fresh lines.
+    std::fill(inputHistories_[c], inputHistories_[c] + 4, 0.0);
+    std::fill(outputHistories_[c], outputHistories_[c] + 4, 0.0);
     writePositions_[c] = 0;
     clockPhases_[c] = 0.0;
     clockStep_[c] = 0.0;

@@ -282,3 +282,27 @@ TEST(StereoDelayTest, UntimedDelayPassesPairThrough) {
   EXPECT_EQ(l, 0.25);
   EXPECT_EQ(r, -0.5);
 }
+
+TEST(StereoDelayTest, RateChangeClearsTheLines) {
+  for (double fs : {44100.0, 48000.0, 96000.0}) {
+    StereoDelay d;
+    d.Reset(96000.0);
+    d.SetMix(1.0);
+    d.SetFeedback(0.9);
+    uint32_t seed = 16;
+    for (int i = 0; i < 9600; ++i) {
+      if (i % 96 == 0) d.SetTime(0.0, 120.0);
+      double l = Noise(seed), r = Noise(seed);
+      d.Process(l, r);
+    }
+    d.Reset(fs);
+    bool sounded = false;
+    for (int i = 0; i < static_cast<int>(fs * 1.3); ++i) {
+      if (i % static_cast<int>(fs / 1000) == 0) d.SetTime(0.0, 120.0);
+      double l = 0.0, r = 0.0;
+      d.Process(l, r);
+      sounded = sounded || l != 0.0 || r != 0.0;
+    }
+    EXPECT_EQ(sounded, false) << fs;
+  }
+}
