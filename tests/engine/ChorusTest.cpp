@@ -140,14 +140,3 @@ TEST(ChorusTest, NonFiniteInputCountsAsSilence) {
     ASSERT_EQ(a.Process(bad ? poison : x), b.Process(bad ? 0.0 : x)) << "sample " << i;
   }
 }
-
-TEST(ChorusTest, SwitchingRateSetKeepsLfoPhase) {
-  Chorus c;
-  c.ResetForRate(44100.0, 0.6, 0.05);
-  for (int i = 0; i < 123; ++i) c.Tick();
-  const double phase = c.Phase();
-  c.SetRate(0.2, 0.09);
-  EXPECT_EQ(c.Phase(), phase);
-  EXPECT_EQ(c.Speed(), 0.2);
-  EXPECT_EQ(c.Depth(), 0.09);
-}

@@ -89,15 +89,6 @@ TEST(LadderFilterTest, FullCutoffMoveTakes16160Samples) {
   }
 }
 
-TEST(LadderFilterTest, UnchangedTargetLeavesGlideStill) {
-  LadderFilter f;
-  f.SetCutoffParameter(0.0);
-  EXPECT_EQ(f.GlideStep(), 0);
-  EXPECT_EQ(f.TargetIndex(), 0);
-  f.SetCutoffParameter(0.7071067811865476);
-  EXPECT_EQ(f.TargetIndex(), 11426);
-}
-
 TEST(LadderFilterTest, ModulationBeyondTableHoldsEnds) {
   struct Row {
     double beyond;

@@ -121,12 +121,3 @@ TEST(PhaserTest, LoudInputAtFullFeedbackStaysBounded) {
     }
   }
 }
-
-TEST(PhaserTest, ResetRestoresEngineDefaults) {
-  Phaser p;
-  p.SetSpeed(3.0);
-  p.SetFeedback(0.5);
-  p.Reset(96000.0);
-  EXPECT_EQ(p.Speed(), 0.19);
-  EXPECT_EQ(p.Feedback(), 0.0);
-}
