@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <thread>
 #include <vector>
 
 #include "TestPlug.h"
@@ -345,6 +346,40 @@ TEST(PlugBase, InstrumentRenderBlockZeroesOutputs) {
   double* outputs[2] = {left, right};
   plug.RenderBlock(nullptr, outputs, 16);
   for (int s = 0; s < 16; ++s) EXPECT_EQ(left[s] + right[s], 0.0);
+}
+
+// Records, from ApplyParameter, whether another thread could have taken the plug-in lock.
+class LockProbePlug : public TestPlug {
+ public:
+  void ApplyParameter(int index) override {
+    TestPlug::ApplyParameter(index);
+    bool taken = false;
+    std::thread other([&] {
+      taken = Mutex().try_lock();
+      if (taken) Mutex().unlock();
+    });
+    other.join();
+    lockedDuringApply.push_back(!taken);
+  }
+  std::vector<bool> lockedDuringApply;
+};
+
+TEST(PlugBase, LockIsHeldWhileParametersChange) {
+  LockProbePlug plug;
+  plug.SetParameterFromEditor(kTune, 0.5);
+  DataChunk block;
+  EXPECT_TRUE(plug.SerializeParams(block));
+  EXPECT_EQ(plug.UnserializeParams(block, 0), 480);
+  ASSERT_EQ(plug.lockedDuringApply.size(), 61u);
+  for (bool locked : plug.lockedDuringApply) EXPECT_TRUE(locked);
+  // Released afterwards.
+  bool released = false;
+  std::thread other([&] {
+    released = plug.Mutex().try_lock();
+    if (released) plug.Mutex().unlock();
+  });
+  other.join();
+  EXPECT_TRUE(released);
 }
 
 }  // namespace
