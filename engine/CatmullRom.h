@@ -15,3 +15,15 @@ inline void PushHistory(double* h, double x) {
   h[2] = h[3];
   h[3] = x;
 }
+
+inline bool HistoryIsZero(const double* p) { return p[0] == 0.0 && p[1] == 0.0 && p[2] == 0.0 && p[3] == 0.0; }
+
+// Counts consecutive exact-zero writes into a bucket-brigade line (saturating at its length):
+// once a whole line's worth of zeros went in, every stage holds 0.
+inline void CountZeroWrite(int& zeroWrites, double written, int length) {
+  if (written != 0.0) {
+    zeroWrites = 0;
+  } else if (zeroWrites < length) {
+    ++zeroWrites;
+  }
+}

@@ -2,6 +2,8 @@
 // clock that a sine LFO sweeps, read out at the same clock and resampled to the audio rate.
 #pragma once
 
+#include <cmath>
+
 #include <vector>
 
 #include "engine/CatmullRom.h"
@@ -55,18 +57,32 @@ class Chorus {
   double sampleRate_ = 0.0;
   double centre_ = 0.04;
   double depth_ = 0.15;
+  int zeroWrites_ = 0;  // consecutive zero stage writes; all stages are 0 once it reaches N
 };
 
 inline double Chorus::Process(double x) {
   const int n = static_cast<int>(stages_.size());
   if (n <= 0) return 0.0;
-  PushHistory(inputHistory_, inputFilter_.Process(x));
   double phase = clockPhase_;
   int position = writePosition_;
+  if (zeroWrites_ >= n && !(std::isnormal(x)) && inputFilter_.IsSilent() && outputFilter_.IsSilent() &&
+      HistoryIsZero(inputHistory_) && HistoryIsZero(outputHistory_)) {
+    // Silence in a silent line: every value below would be exactly 0, so only the clock moves.
+    while (phase < 1.0) {
+      if (--position < 0) position = n - 1;
+      phase += clockStep_;
+    }
+    clockPhase_ = phase - 1.0;
+    writePosition_ = position;
+    return 0.0;
+  }
+  PushHistory(inputHistory_, inputFilter_.Process(x));
   while (phase < 1.0) {
     if (--position < 0) position = n - 1;
     PushHistory(outputHistory_, outputFilter_.Process(stages_[position]));
-    stages_[position] = CatmullRom(inputHistory_, phase);
+    const double written = CatmullRom(inputHistory_, phase);
+    stages_[position] = written;
+    CountZeroWrite(zeroWrites_, written, n);
     phase += clockStep_;
   }
   phase -= 1.0;

@@ -191,7 +191,7 @@ void Engine::RenderChunk(double* left, double* right, int frames, bool lowFlag, 
     for (Voice& voice : voices_) {
       if (!voice.active) continue;
       voice.envelope.Tick();
-      const ToneGenerator::Pair tone = tones_.VoiceSamples(voice.key);
+      const ToneGenerator::Pair tone = tones_.VoiceSamples(voice.toneSource);
       const double e = voice.envelope.value;
       const double out8 = voice.filter8.Process(e * tone.first);
       const double out4 = voice.filter4.Process(e * tone.second);
@@ -358,6 +358,7 @@ void Engine::NoteOn(int key) {
   }
   ++allocationCounter_;
   chosen->key = key;
+  chosen->toneSource = tones_.PrepareVoice(key);
   chosen->active = true;
   chosen->held = true;
   chosen->stamp = allocationCounter_;

@@ -20,6 +20,8 @@ class LP12 {
     feedback1_ = feedback2_ = b0_ = b1_ = 0.0;
   }
   void ClearState() { x1_ = x2_ = y1_ = y2_ = 0.0; }
+  // True when a zero input would produce exactly zero and leave the state as it is.
+  bool IsSilent() const { return x1_ == 0.0 && x2_ == 0.0 && y1_ == 0.0 && y2_ == 0.0; }
 
   double Omega() const { return omega_; }
 

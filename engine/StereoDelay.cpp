@@ -131,6 +131,12 @@ void StereoDelay::Process(double& left, double& right) {
   }
 }
 
+bool StereoDelay::ChannelSilent(int channel, double x) const {
+  return zeroWrites_[channel] >= n_ && !std::isnormal(x) && inputFilters_[channel].IsSilent() &&
+         outputFilters_[channel].IsSilent() && HistoryIsZero(inputHistories_[channel]) &&
+         HistoryIsZero(outputHistories_[channel]);
+}
+
 void StereoDelay::ProcessChannel(int channel, double& x) {
   double* line = lines_[channel].data();
   double* in = inputHistories_[channel];
@@ -142,6 +148,17 @@ void StereoDelay::ProcessChannel(int channel, double& x) {
   int position = writePositions_[channel];
   double phase = clockPhases_[channel];
 
+  if (ChannelSilent(channel, x)) {
+    // Silence into a silent line: the echo would be exactly 0, so only the clock moves.
+    while (phase < 1.0) {
+      if (--position < 0) position = n - 1;
+      phase += step;
+    }
+    x = dryGain_ * x + wetGain_ * 0.0;
+    writePositions_[channel] = position;
+    clockPhases_[channel] = phase - 1.0;
+    return;
+  }
   PushHistory(in, inputFilters_[channel].Process(x));
   while (phase < 1.0) {
     if (--position < 0) position = n - 1;
@@ -149,7 +166,9 @@ void StereoDelay::ProcessChannel(int channel, double& x) {
     if (read >= n) read -= n;
     const double o = outputFilter.Process(line[read]);
     PushHistory(out, o);
-    line[position] = CatmullRom(in, phase) + Clamp(o, -kFeedbackLimit, kFeedbackLimit) * feedback_;
+    const double written = CatmullRom(in, phase) + Clamp(o, -kFeedbackLimit, kFeedbackLimit) * feedback_;
+    line[position] = written;
+    CountZeroWrite(zeroWrites_[channel], written, n);
     phase += step;
   }
   phase -= 1.0;
@@ -172,6 +191,17 @@ void StereoDelay::ProcessPingPong(double& left, double& right) {
   int position = writePositions_[0];
   double phase = clockPhases_[0];
 
+  if (ChannelSilent(0, left) && ChannelSilent(1, right)) {
+    while (phase < 1.0) {
+      if (--position < 0) position = n - 1;
+      phase += step;
+    }
+    left = dryGain_ * left + wetGain_ * 0.0;
+    right = dryGain_ * right + wetGain_ * 0.0;
+    writePositions_[0] = position;
+    clockPhases_[0] = phase - 1.0;
+    return;
+  }
   PushHistory(inL, inputFilters_[0].Process(left));
   PushHistory(inR, inputFilters_[1].Process(right));
   while (phase < 1.0) {
@@ -182,8 +212,12 @@ void StereoDelay::ProcessPingPong(double& left, double& right) {
     const double oR = outputFilters_[1].Process(lineR[read]);
     PushHistory(outL, oL);
     PushHistory(outR, oR);
-    lineL[position] = CatmullRom(inL, phase) + Clamp(oR, -kFeedbackLimit, kFeedbackLimit) * feedback_;
-    lineR[position] = CatmullRom(inR, phase) + Clamp(oL, -kFeedbackLimit, kFeedbackLimit) * feedback_;
+    const double writtenL = CatmullRom(inL, phase) + Clamp(oR, -kFeedbackLimit, kFeedbackLimit) * feedback_;
+    const double writtenR = CatmullRom(inR, phase) + Clamp(oL, -kFeedbackLimit, kFeedbackLimit) * feedback_;
+    lineL[position] = writtenL;
+    lineR[position] = writtenR;
+    CountZeroWrite(zeroWrites_[0], writtenL, n);
+    CountZeroWrite(zeroWrites_[1], writtenR, n);
     phase += step;
   }
   phase -= 1.0;

@@ -62,6 +62,8 @@ class StereoDelay {
   double outputHistories_[2][4] = {{0.0, 0.0, 0.0, 0.0}, {0.0, 0.0, 0.0, 0.0}};
   std::vector<double> lines_[2];
   int n_ = 0;
+  int zeroWrites_[2] = {0, 0};  // consecutive zero writes per line; the line is all 0 at N
+  bool ChannelSilent(int channel, double x) const;
   int writePositions_[2] = {0, 0};
   int readOffset_ = 0;  // 0 (a full line of N clocks) or N/2
   double clockPhases_[2] = {0.0, 0.0};

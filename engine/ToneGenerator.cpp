@@ -73,13 +73,6 @@ const double* ToneGenerator::WaveTable(int table, bool hollow) {
 
 int ToneGenerator::HarmonicCount(int table) { return HarmonicsOf(table); }
 
-int ToneGenerator::CounterIndex(int note) { return ((note - 21) % 12 + 12) % 12; }
-
-int ToneGenerator::OctaveShift(int note) {
-  const int d = note - 21;
-  return d >= 0 ? d / 12 : -((-d + 11) / 12);
-}
-
 void ToneGenerator::SetSampleRate(double rate) {
   if (!normalTables_) {
     normalTables_ = WaveTable(0, false);
@@ -121,13 +114,4 @@ void ToneGenerator::UpdateIncrements() {
     if (index > kMaxPitch) index = kMaxPitch;
     increments_[k] = static_cast<uint32_t>(incrementTable_[index]);
   }
-}
-
-double ToneGenerator::Sample(int note, uint32_t counter, bool hollow) const {
-  if (note < 0 || note > 127 || !normalTables_) return 0.0;
-  const int shift = OctaveShift(note);
-  if (shift < 0) return 0.0;
-  const uint32_t phase = (counter << shift) & kPhaseMask;
-  const double* table = (hollow ? hollowTables_ : normalTables_) + tableChoice_[note] * kTableLength;
-  return table[phase >> 16];
 }

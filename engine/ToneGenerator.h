@@ -6,6 +6,22 @@
 #include <cstdint>
 #include <vector>
 
+// Counter (note - 21) mod 12 and octave shift floor((note - 21) / 12) of every MIDI note, as
+// constant tables: the voice loop reads them for every key on every sample.
+struct KeyMapTables {
+  int8_t counter[128];
+  int8_t shift[128];
+};
+constexpr KeyMapTables MakeKeyMapTables() {
+  KeyMapTables t{};
+  for (int n = 0; n < 128; ++n) {
+    t.counter[n] = static_cast<int8_t>((n + 3) % 12);
+    t.shift[n] = static_cast<int8_t>((n + 3) / 12 - 2);
+  }
+  return t;
+}
+inline constexpr KeyMapTables kKeyMap = MakeKeyMapTables();
+
 class ToneGenerator {
  public:
   static constexpr int kNumCounters = 12;
@@ -37,6 +53,33 @@ class ToneGenerator {
     return {key - 12 >= 0 ? Sample(key - 12, c, false) : 0.0, Sample(key, c, hollow_)};
   }
 
+  // Where a voice key reads its two footages, resolved once per note instead of per sample.
+  struct VoiceTone {
+    int counter = 0;
+    int shift8 = -1, shift4 = -1;  // -1: silent footage
+    int offset8 = 0, offset4 = 0;  // start of the chosen table within a wave set
+  };
+  VoiceTone PrepareVoice(int key) const {
+    VoiceTone t;
+    if (key < 0 || key > 127) return t;
+    t.counter = kKeyMap.counter[key];
+    t.shift8 = kKeyMap.shift[key];
+    t.offset8 = tableChoice_[key] * kTableLength;
+    if (key + 12 < 128) {
+      t.shift4 = kKeyMap.shift[key + 12];
+      t.offset4 = tableChoice_[key + 12] * kTableLength;
+    }
+    return t;
+  }
+  // Same result as VoiceSamples(key) for the key the tone was prepared for.
+  Pair VoiceSamples(const VoiceTone& t) const {
+    const uint32_t c = counters_[t.counter];
+    const double* set = hollow_ ? hollowTables_ : normalTables_;
+    if (!set) return {0.0, 0.0};
+    return {t.shift8 >= 0 ? set[t.offset8 + (((c << t.shift8) & kPhaseMask) >> 16)] : 0.0,
+            t.shift4 >= 0 ? set[t.offset4 + (((c << t.shift4) & kPhaseMask) >> 16)] : 0.0};
+  }
+
   void AdvanceCounters() {
     for (int k = 0; k < kNumCounters; ++k) counters_[k] = (counters_[k] + increments_[k]) & kPhaseMask;
   }
@@ -54,12 +97,19 @@ class ToneGenerator {
   static const double* WaveTable(int table, bool hollow);
   static int HarmonicCount(int table);
   // Counter number (0..11) and octave shift of a MIDI note; a negative shift is silent.
-  static int CounterIndex(int note);
-  static int OctaveShift(int note);
+  static int CounterIndex(int note) { return kKeyMap.counter[note]; }
+  static int OctaveShift(int note) { return kKeyMap.shift[note]; }
 
  private:
-  uint32_t CounterOf(int key) const { return (key >= 0 && key < 128) ? counters_[CounterIndex(key)] : 0u; }
-  double Sample(int note, uint32_t counter, bool hollow) const;
+  uint32_t CounterOf(int key) const { return (key >= 0 && key < 128) ? counters_[kKeyMap.counter[key]] : 0u; }
+  double Sample(int note, uint32_t counter, bool hollow) const {
+    if (note < 0 || note > 127 || !normalTables_) return 0.0;
+    const int shift = kKeyMap.shift[note];
+    if (shift < 0) return 0.0;
+    const uint32_t phase = (counter << shift) & kPhaseMask;
+    const double* table = (hollow ? hollowTables_ : normalTables_) + tableChoice_[note] * kTableLength;
+    return table[phase >> 16];
+  }
   void UpdateIncrements();
 
   uint32_t counters_[kNumCounters] = {};

@@ -3,6 +3,7 @@
 
 #include "engine/Envelope.h"
 #include "engine/OnePole.h"
+#include "engine/ToneGenerator.h"
 
 class Voice {
  public:
@@ -51,5 +52,6 @@ class Voice {
   bool held = false;
   bool sustained = false;
   int key = -1;  // matches no real key until first assigned
+  ToneGenerator::VoiceTone toneSource;  // the key's counter and tables, set at note on
   int stamp = 0;
 };

@@ -172,3 +172,21 @@ TEST(ToneGenerator, LowRatesDoNotOverflowIncrements) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ToneGenerator, PreparedVoiceReadsTheSameSamples) {
+  ToneGenerator gen;
+  gen.SetSampleRate(48000);
+  for (int i = 0; i < 777; ++i) gen.AdvanceCounters();
+  for (bool hollow : {false, true}) {
+    gen.SetHollow(hollow);
+    for (int key = 0; key < 128; ++key) {
+      const ToneGenerator::VoiceTone tone = gen.PrepareVoice(key);
+      EXPECT_EQ(gen.VoiceSamples(tone).first, gen.VoiceSamples(key).first) << key;
+      EXPECT_EQ(gen.VoiceSamples(tone).second, gen.VoiceSamples(key).second) << key;
+    }
+  }
+}
+
+}  // namespace
