@@ -23,6 +23,15 @@ class IGraphics {
   // Attachment to the plug-in: creates the drawing surface (Width() x Height()) and the scratch bitmap.
   virtual void CreateSurfaces() = 0;
 
+  // The host's editor-open call, on its user-interface thread: creates the window inside the host's
+  // window parent. False when no window can be made (the base has no window layer).
+  virtual bool OpenWindow(void* parent) {
+    (void)parent;
+    return false;
+  }
+  // The host's editor-close call: destroys the window; the controls stay.
+  virtual void CloseWindow() {}
+
  protected:
   int mWidth;
   int mHeight;

@@ -1,0 +1,43 @@
+#!/bin/sh
+# Runs a Windows test program under Wine, headless, in a prefix of its own per architecture, and
+# stops that prefix's Wine server afterwards.
+#   run-wine.sh win64|win32 <prefix root> <program.exe> [arguments...]
+# Fails (never skips) when Wine or the program is missing.
+set -u
+arch=$1
+root=$2
+program=$3
+shift 3
+
+case "$arch" in
+  win64) wine=${WINE64:-/usr/lib/wine/wine64} ;;
+  win32) wine=${WINE32:-/usr/lib/wine/wine} ;;
+  *) echo "unknown architecture $arch" >&2; exit 2 ;;
+esac
+if [ ! -x "$wine" ]; then
+  echo "Wine for $arch not found at $wine: run tools/setup-windows.sh" >&2
+  exit 1
+fi
+for file in "$program" "$@"; do
+  case "$file" in
+    *.exe|*.dll)
+      if [ ! -f "$file" ]; then
+        echo "missing $file: run build-win/build.sh" >&2
+        exit 1
+      fi ;;
+  esac
+done
+
+mkdir -p "$root"
+export WINEPREFIX="$root/prefix-$arch"
+export WINEARCH="$arch"
+export WINEDEBUG=-all
+# No Mono or Gecko installers in a fresh prefix.
+export WINEDLLOVERRIDES="mscoree,mshtml="
+server="$(dirname "$wine")/wineserver"
+
+"$wine" "$program" "$@"
+status=$?
+"$server" -k 2>/dev/null
+"$server" -w 2>/dev/null
+exit $status
