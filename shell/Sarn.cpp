@@ -1,0 +1,68 @@
+#include "shell/Sarn.h"
+
+#include "params/ParameterChange.h"
+#include "params/ParameterTable.h"
+#include "plugin/ProgramFiles.h"
+#include "plugin/ProgramState.h"
+#include "plugin/vst2/PluginFactory.h"
+#ifdef SARN_HAS_FACTORY_BANK
+#include "resources/FactoryBank.h"
+#endif
+
+Sarn::Sarn(VstHostCallback host) : Synth(host, kNumParams, kNumPrograms) {
+  mEngine.SetHost(this);
+  DefineParameters();
+  ApplyAllParameters();
+  LoadFactoryBank();
+}
+
+void Sarn::DefineParameters() { DefineInstrumentParameters(GetParam(0)); }
+
+bool Sarn::LoadFactoryBank() {
+#ifdef SARN_HAS_FACTORY_BANK
+  LockGuard lock(Mutex());
+  return LoadBankImage(*this, FactoryBankData(), static_cast<int>(FactoryBankSize()));
+#else
+  return false;
+#endif
+}
+
+void Sarn::Reset() {
+  Synth::Reset();
+  LockGuard lock(Mutex());
+  if (mEngine.Reset(GetSampleRate(), GetBlockSize())) ApplyAllParameters();
+}
+
+void Sarn::ApplyParameter(int index) {
+  CaptureLearnParameter(index);
+  ApplyParameterToEngine(mEngine, GetParam(0), index);
+}
+
+void Sarn::RenderBlock(double**, double** outputs, int frames) {
+  if (!outputs) return;
+  mEngine.RenderBlock(outputs[0], outputs[1], frames);
+}
+
+void Sarn::HandleMidiMessage(const MidiMessage& message) { mEngine.HandleMidiMessage(message); }
+
+bool Sarn::SaveProgramState(DataChunk& chunk) { return SaveTaggedProgramState(*this, chunk); }
+
+int Sarn::LoadProgramState(const DataChunk& chunk, int position) {
+  return LoadTaggedProgramState(*this, chunk, position);
+}
+
+void Sarn::AllNotesOff() {
+  LockGuard lock(Mutex());
+  mEngine.AllNotesOff();
+}
+
+void Sarn::PlayNote(int key, bool on) {
+  LockGuard lock(Mutex());
+  if (on) {
+    mEngine.NoteOn(key);
+  } else {
+    mEngine.NoteOff(key);
+  }
+}
+
+IPlugVST* CreatePluginInstance(VstHostCallback master) { return new Sarn(master); }

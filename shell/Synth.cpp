@@ -1,0 +1,106 @@
+#include "shell/Synth.h"
+
+#include <algorithm>
+
+#include "params/IPlugParam.h"
+
+namespace {
+
+constexpr int kNumMappableParams = 60;
+
+bool IsMappedParameter(int p) { return p >= 0 && p < kNumMappableParams; }
+
+}  // namespace
+
+Synth::Synth(VstHostCallback host, int nParams, int nPresets)
+    : IPlugVST(host, "0-2", nParams, nPresets, "Sarn", "", "Kelmor Music", FourCharCode('s', 'a', 'r', 'n'),
+               0x00010004, true, true) {
+  std::fill(mControllerMap, mControllerMap + kNumControllers, -1);
+}
+
+void Synth::ArmLearn(bool armed, bool unlearn) {
+  LockGuard lock(Mutex());
+  mLearnController = -1;
+  mLearnParameter = -1;
+  mUnlearnMode = unlearn;
+  mLearnArmed = armed;
+}
+
+void Synth::CaptureLearnParameter(int index) {
+  LockGuard lock(Mutex());
+  if (mLearnArmed && index >= 0 && index < kNumMappableParams) {
+    mLearnParameter = index;
+    ApplyMidiLearn();
+  }
+}
+
+bool Synth::CaptureLearnController(int controller) {
+  if (!mLearnArmed || controller < 0 || controller >= kNumControllers) return false;
+  mLearnController = controller;
+  ApplyMidiLearn();
+  return true;
+}
+
+void Synth::ApplyMidiLearn() {
+  if (!mLearnArmed) return;
+  if (!mUnlearnMode) {
+    if (mLearnController >= 0 && mLearnParameter >= 0) {
+      // One controller per parameter after a learn.
+      for (int& entry : mControllerMap) {
+        if (entry == mLearnParameter) entry = -1;
+      }
+      mControllerMap[mLearnController] = mLearnParameter;
+      mLearnArmed = false;
+    }
+  } else if (mLearnController >= 0) {
+    mControllerMap[mLearnController] = -1;
+    mLearnArmed = mUnlearnMode = false;
+  } else if (mLearnParameter >= 0) {
+    for (int& entry : mControllerMap) {
+      if (entry == mLearnParameter) entry = -1;
+    }
+    mLearnArmed = mUnlearnMode = false;
+  }
+  // The editor's learn switch goes dark here once the editor exists.
+}
+
+int Synth::ControllerMapping(int controller) const {
+  if (controller < 0 || controller >= kNumControllers) return -1;
+  return IsMappedParameter(mControllerMap[controller]) ? mControllerMap[controller] : -1;
+}
+
+void Synth::SetControllerMapping(int controller, int parameter) {
+  if (controller < 0 || controller >= kNumControllers) return;
+  mControllerMap[controller] = IsMappedParameter(parameter) ? parameter : -1;
+}
+
+void Synth::ControllerChange(int controller, int value) {
+  const int p = ControllerMapping(controller);
+  if (p < 0) return;
+  IPlugParam* param = GetParam(p);
+  if (!param) return;
+  const double v = value / 127.0;
+  if (param->Value() == v) return;
+  if (GetGUI()) GetGUI()->ApplyParameterFromPlugin(p, v, true);
+  SetParameterFromEditor(p, v);
+}
+
+void Synth::MidiThru(const MidiMessage& message) {
+  if (mMidiThru) SendMidiMessage(message);
+}
+
+void Synth::ProgramChange(int program) {
+  if (mIgnoreProgramChange) return;
+  RecallPreset(program);  // 64 and above name no program and change nothing
+}
+
+void Synth::Reset() {
+  IPlugVST::Reset();
+  LockGuard lock(Mutex());
+  mLearnArmed = false;
+}
+
+void Synth::Activate(bool on) {
+  IPlugVST::Activate(on);
+  if (on) ApplyAllParameters();
+}
