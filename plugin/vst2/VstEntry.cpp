@@ -18,13 +18,6 @@
 #define VST_ENTRY_ALIGN
 #endif
 
-// The symbol name of `main` as the object format spells it (a leading underscore on 32-bit Windows).
-#if defined(_WIN32) && defined(__i386__)
-#define VST_MAIN_SYMBOL "_main"
-#else
-#define VST_MAIN_SYMBOL "main"
-#endif
-
 namespace {
 
 // Created on first use, so that it exists before any host thread can call in.
@@ -58,10 +51,13 @@ VST_EXPORT VST_ENTRY_ALIGN AEffect* VST_CALLBACK VSTPluginMain(VstHostCallback m
   return CreateEffect(master);
 }
 
+#if !defined(_WIN32)
 // `main` cannot be declared as a function of this type in C++, so the alias is bound by symbol name.
-VST_EXPORT VST_ENTRY_ALIGN AEffect* VST_CALLBACK VSTPluginMainAlias(VstHostCallback master) __asm__(VST_MAIN_SYMBOL);
-VST_EXPORT VST_ENTRY_ALIGN AEffect* VST_CALLBACK VSTPluginMainAlias(VstHostCallback master) {
+// On Windows the module definition file exports VSTPluginMain a second time as main.
+VST_EXPORT AEffect* VST_CALLBACK VSTPluginMainAlias(VstHostCallback master) __asm__("main");
+VST_EXPORT AEffect* VST_CALLBACK VSTPluginMainAlias(VstHostCallback master) {
   return CreateEffect(master);
 }
+#endif
 
 }  // extern "C"

@@ -24,7 +24,9 @@
 #include <vector>
 
 #if defined(_WIN32)
+#ifndef NOMINMAX
 #define NOMINMAX
+#endif
 #include <windows.h>
 #else
 #include <dlfcn.h>
@@ -728,11 +730,16 @@ void TestChunkRoundTrips() {
   plug.Dispatch(effSetProgram, 0, 5);
   CHECK_NEAR(plug.Get(4), 0.61, 1e-6);
 
-  // A second instance takes the whole state over.
+  // A second instance takes the whole bank over.
   Instance copy;
   copy.Start();
   CHECK_INT(copy.SetChunk(0, bank), 1);
-  CHECK(copy.Chunk(0) == plug.Chunk(0));
+  for (int i = 0; i < 64; ++i) {
+    if (copy.String(effGetProgramNameIndexed, i) != plug.String(effGetProgramNameIndexed, i))
+      Fail(__FILE__, __LINE__, "program %d has another name in the copy", i);
+  }
+  copy.Dispatch(effSetProgram, 0, 5);
+  CHECK(copy.AllParameters() == plug.AllParameters());
 }
 
 void TestChunkBadInput() {
@@ -1370,8 +1377,9 @@ void TestClickTiming() {
 }
 
 void TestSarnNoteAtOffset() {
-  // A note at offset 70 of a 256-sample block at 44.1 kHz: silent before sample 70, sounding from it.
-  // The synthesizer section alone, fastest attack, so the note is heard at once.
+  // A note at offset 70 of the first 256-sample block at 44.1 kHz: silent before sample 70, sounding
+  // from it. The synthesizer section alone, fastest attack, so the note is heard at once (the string
+  // section reaches the output only through the chorus delay lines).
   Instance plug;
   plug.Start(44100.0f, 256);
   plug.Set(15, 1.0f);   // Synth: 8'
@@ -1379,23 +1387,35 @@ void TestSarnNoteAtOffset() {
   plug.Set(25, 0.0f);   // Synth: Attack
   plug.Set(23, 1.0f);   // VCF Cutoff open
   plug.Set(39, 0.0f);   // Delay: Mix dry
-  std::vector<double> left, right;
-  plug.RenderDouble(256, left, right);
-  CHECK(std::all_of(left.begin(), left.end(), [](double v) { return v == 0.0; }));
   EventList events;
   events.AddMidi(70, 0x90, 60, 100);
   plug.Send(events);
+  std::vector<double> left, right;
   plug.RenderDouble(256, left, right);
   int first = -1;
-  double peak = 0.0;
-  for (int i = 0; i < 256; ++i) {
-    const double level = std::fabs(left[static_cast<size_t>(i)]) + std::fabs(right[static_cast<size_t>(i)]);
-    if (level > 0.0 && first < 0) first = i;
-    peak = std::max(peak, level);
+  for (int i = 0; i < 256 && first < 0; ++i) {
+    if (left[static_cast<size_t>(i)] != 0.0 || right[static_cast<size_t>(i)] != 0.0) first = i;
   }
-  if (first < 70 || first > 72) Fail(__FILE__, __LINE__, "first sounding sample %d, expected 70", first);
-  CHECK(peak > 1e-4);
-  CHECK(AllFinite(left) && AllFinite(right));
+  CHECK_INT(first, 70);
+  double peak = 0.0;
+  for (int block = 0; block < 40; ++block) {
+    for (size_t i = 0; i < left.size(); ++i) peak = std::max(peak, std::fabs(left[i]) + std::fabs(right[i]));
+    CHECK(AllFinite(left) && AllFinite(right));
+    plug.RenderDouble(256, left, right);
+  }
+  CHECK(peak > 1e-3);
+}
+
+void TestSarnSilenceWithoutNotes() {
+  Instance plug;
+  plug.Start(44100.0f, 256);
+  std::vector<double> left, right;
+  bool silent = true;
+  for (int block = 0; block < 20; ++block) {
+    plug.RenderDouble(256, left, right);
+    for (size_t i = 0; i < left.size(); ++i) silent = silent && left[i] == 0.0 && right[i] == 0.0;
+  }
+  CHECK(silent);
 }
 
 // ---------------------------------------------------------------- checks: threads
@@ -1608,6 +1628,7 @@ const TestCase kTests[] = {
     {"HostSideOperations", TestHostSideOperations, true, false},
     {"ClickTiming", TestClickTiming, true, false},
     {"SarnNoteAtOffset", TestSarnNoteAtOffset, false, true},
+    {"SarnSilenceWithoutNotes", TestSarnSilenceWithoutNotes, false, true},
     {"ParallelInstances", TestParallelInstances, false, false},
     {"ConcurrentCallsOnOneInstance", TestConcurrentCallsOnOneInstance, false, false},
 };
