@@ -152,10 +152,13 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "%s: cannot build the bank\n", argv[0]);
     return 1;
   }
-  std::ofstream out(argv[2], std::ios::binary | std::ios::trunc);
+  // Written next to the target and renamed over it: several build trees may regenerate the same file.
+  const std::string temporary = std::string(argv[2]) + ".tmp";
+  std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
   out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
   out.close();
-  if (!out) {
+  if (!out || std::rename(temporary.c_str(), argv[2]) != 0) {
+    std::remove(temporary.c_str());
     std::fprintf(stderr, "%s: cannot write\n", argv[2]);
     return 1;
   }
