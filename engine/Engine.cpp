@@ -188,20 +188,26 @@ void Engine::RenderChunk(double* left, double* right, int frames, bool lowFlag, 
     bassEnvelope_.Tick();
 
     double string8 = 0.0, string4 = 0.0, synth8 = 0.0, synth4 = 0.0;
-    for (Voice& voice : voices_) {
-      if (!voice.active) continue;
-      voice.envelope.Tick();
-      const ToneGenerator::Pair tone = tones_.VoiceSamples(voice.toneSource);
-      const double e = voice.envelope.value;
-      const double out8 = voice.filter8.Process(e * tone.first);
-      const double out4 = voice.filter4.Process(e * tone.second);
-      string8 += out8;
-      string4 += out4;
-      if (!(bassFlag && voice.key <= kLowKeyLimit)) {
-        synth8 += out8;
-        synth4 += out4;
+    // Skipped while no voice sounds: the sums stay 0.
+    if (voicesMayBeActive_) {
+      bool anyActive = false;
+      for (Voice& voice : voices_) {
+        if (!voice.active) continue;
+        voice.envelope.Tick();
+        const ToneGenerator::Pair tone = tones_.VoiceSamples(voice.toneSource);
+        const double e = voice.envelope.value;
+        const double out8 = voice.filter8.Process(e * tone.first);
+        const double out4 = voice.filter4.Process(e * tone.second);
+        string8 += out8;
+        string4 += out4;
+        if (!(bassFlag && voice.key <= kLowKeyLimit)) {
+          synth8 += out8;
+          synth4 += out4;
+        }
+        voice.active = !voice.envelope.IsIdle();
+        anyActive = anyActive || voice.active;
       }
-      voice.active = !voice.envelope.IsIdle();
+      voicesMayBeActive_ = anyActive;
     }
 
     string8 = string8Stage_.Process(string8);
@@ -360,6 +366,7 @@ void Engine::NoteOn(int key) {
   chosen->key = key;
   chosen->toneSource = tones_.PrepareVoice(key);
   chosen->active = true;
+  voicesMayBeActive_ = true;
   chosen->held = true;
   chosen->stamp = allocationCounter_;
 

@@ -170,6 +170,7 @@ class Engine {
   bool sustain_ = false;
   int allocationCounter_ = 0;
   bool keyboardDisplayFlag_ = false;
+  bool voicesMayBeActive_ = false;  // false only when every voice is known to be inactive
 
   Settings settings_;
   ToneGenerator tones_;
