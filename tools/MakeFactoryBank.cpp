@@ -17,7 +17,7 @@
 
 namespace {
 
-struct ProgramSpec {
+struct ProgramEntry {
   std::string name;
   std::vector<std::pair<int, double>> values;  // parameter index, plain value
 };
@@ -52,7 +52,7 @@ bool ParseValue(const IPlugParam& param, const std::string& text, double& value)
   return value >= param.Min() && value <= param.Max();
 }
 
-bool ReadTable(const char* path, const FactoryBankPlug& plug, std::vector<ProgramSpec>& programs) {
+bool ReadTable(const char* path, const FactoryBankPlug& plug, std::vector<ProgramEntry>& programs) {
   std::ifstream in(path);
   if (!in) {
     std::fprintf(stderr, "%s: cannot open\n", path);
@@ -122,13 +122,13 @@ bool ReadTable(const char* path, const FactoryBankPlug& plug, std::vector<Progra
 }
 
 // Fills the programs in order; each one is created from the table's values while it is current.
-bool BuildBank(FactoryBankPlug& plug, const std::vector<ProgramSpec>& programs) {
+bool BuildBank(FactoryBankPlug& plug, const std::vector<ProgramEntry>& programs) {
   for (int i = 0; i < plug.NPresets(); ++i) {
-    const ProgramSpec& spec = programs[static_cast<size_t>(i)];
+    const ProgramEntry& program = programs[static_cast<size_t>(i)];
     for (int p = 0; p < plug.NParams(); ++p) plug.GetParam(p)->SetPlainClamped(plug.GetParam(p)->Default());
-    for (const auto& value : spec.values) plug.GetParam(value.first)->SetPlainClamped(value.second);
+    for (const auto& value : program.values) plug.GetParam(value.first)->SetPlainClamped(value.second);
     if (!plug.RecallPreset(i)) return false;  // creates program i from the values just set
-    plug.GetPreset(i)->SetName(spec.name);
+    plug.GetPreset(i)->SetName(program.name);
     plug.ModifyCurrentPreset();
   }
   return plug.RecallPreset(0);
@@ -142,7 +142,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   FactoryBankPlug plug;
-  std::vector<ProgramSpec> programs;
+  std::vector<ProgramEntry> programs;
   if (!ReadTable(argv[1], plug, programs)) return 1;
   // Loading a bank stores every program again, tagged with the current program's index and name; the
   // file is written in that form, so loading the factory bank and saving it gives the same programs.
