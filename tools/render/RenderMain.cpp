@@ -1,0 +1,135 @@
+// sarn-render: a small VST2 host that renders a MIDI file, or a built-in demo phrase, through a
+// VST2 instrument module to a WAV file. Run with --help for the options.
+#include <time.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cmath>
+#include <cstdio>
+#include <string>
+
+#include "tools/render/CommandLine.h"
+#include "tools/render/DemoPhrase.h"
+#include "tools/render/MidiFile.h"
+#include "tools/render/ProgramSelect.h"
+#include "tools/render/Renderer.h"
+#include "tools/render/VstModule.h"
+#include "tools/render/WavWriter.h"
+
+namespace {
+
+constexpr int kExitFailure = 1;
+constexpr int kExitUsage = 2;
+
+int Fail(const std::string& message) {
+  std::fprintf(stderr, "sarn-render: %s\n", message.c_str());
+  return kExitFailure;
+}
+
+// Sarn.so in the directory of this executable.
+std::string DefaultModulePath() {
+  char path[PATH_MAX];
+  const ssize_t length = readlink("/proc/self/exe", path, sizeof(path) - 1);
+  if (length <= 0) return "Sarn.so";
+  path[length] = 0;
+  std::string directory(path);
+  const size_t slash = directory.find_last_of('/');
+  return (slash == std::string::npos ? std::string(".") : directory.substr(0, slash)) + "/Sarn.so";
+}
+
+double CpuSeconds() {
+  timespec now;
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+  return static_cast<double>(now.tv_sec) + now.tv_nsec * 1e-9;
+}
+
+// One line on the terminal, rewritten in place.
+void ShowProgress(long long done, long long total, double sampleRate) {
+  const double percent = total > 0 ? 100.0 * static_cast<double>(done) / static_cast<double>(total) : 100.0;
+  std::fprintf(stderr, "\rrendering %5.1f%%  %7.1f of %.1f s", percent, done / sampleRate, total / sampleRate);
+  if (done >= total) std::fprintf(stderr, "\n");
+  std::fflush(stderr);
+}
+
+int ListPrograms(VstModule& module) {
+  module.Dispatch(effOpen);
+  const std::vector<std::string> names = ProgramNames(module);
+  for (size_t i = 0; i < names.size(); ++i) std::printf("%3zu  %s\n", i, names[i].c_str());
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  RenderOptions options;
+  std::string error;
+  if (!ParseCommandLine(argc, argv, options, error)) {
+    std::fprintf(stderr, "sarn-render: %s\n%s", error.c_str(), UsageText());
+    return kExitUsage;
+  }
+  if (options.help) {
+    std::fputs(UsageText(), stdout);
+    return 0;
+  }
+  const std::string modulePath = options.modulePath.empty() ? DefaultModulePath() : options.modulePath;
+
+  MidiSong song;
+  if (!options.listPrograms) {
+    if (options.midiPath.empty()) {
+      song = DemoPhrase();
+    } else if (!MidiFileReader::Load(options.midiPath, song, error)) {
+      return Fail(error);
+    }
+  }
+
+  VstModule module;
+  if (!module.Load(modulePath, error)) return Fail(error);
+  if (options.listPrograms) return ListPrograms(module);
+
+  RenderSettings settings;
+  settings.sampleRate = options.sampleRate;
+  settings.blockSize = options.blockSize;
+  settings.tailSeconds = options.tailSeconds;
+  Renderer renderer(module, settings);
+  if (!renderer.Start(error)) return Fail(error);
+
+  if (!options.program.empty()) {
+    const int index = FindProgram(ProgramNames(module), options.program, error);
+    if (index < 0 || !SelectProgram(module, index, error)) return Fail(error);
+  }
+  char programName[256] = {};
+  module.Dispatch(effGetProgramName, 0, 0, programName);
+  programName[sizeof(programName) - 1] = 0;
+
+  const std::string outputPath = options.outputPath.empty() ? DefaultOutputPath(options.midiPath) : options.outputPath;
+  WavWriter writer;
+  const auto format = options.floatOutput ? WavWriter::Format::kFloat32 : WavWriter::Format::kPcm24;
+  if (!writer.Open(outputPath, static_cast<int>(settings.sampleRate), renderer.OutputChannels(), format, error)) {
+    return Fail(error);
+  }
+
+  // Progress only where someone watches it: stderr on a terminal.
+  std::function<void(long long, long long)> progress;
+  if (!options.quiet && isatty(STDERR_FILENO)) {
+    progress = [&](long long done, long long total) { ShowProgress(done, total, settings.sampleRate); };
+  }
+  const double cpuStart = CpuSeconds();
+  const bool rendered = renderer.Render(song, writer, progress, error);
+  renderer.Stop();
+  const double cpuSeconds = CpuSeconds() - cpuStart;
+  if (!rendered) return Fail(error);
+  if (!writer.Commit(error)) return Fail(error);
+
+  if (!options.quiet) {
+    const double audioSeconds = static_cast<double>(writer.FramesWritten()) / settings.sampleRate;
+    const double peakDb = writer.Peak() > 0.0f ? 20.0 * std::log10(writer.Peak()) : -INFINITY;
+    std::printf("%s: program \"%s\", %zu events, %.0f Hz, %d-sample blocks\n", outputPath.c_str(), programName,
+                song.events.size(), settings.sampleRate, settings.blockSize);
+    std::printf("%.2f s of audio in %.2f s of CPU time: %.1f times real time; peak %.1f dBFS\n", audioSeconds,
+                cpuSeconds, cpuSeconds > 0.0 ? audioSeconds / cpuSeconds : INFINITY, peakDb);
+    if (writer.OverFullScale() > 0 && !options.floatOutput) {
+      std::printf("warning: %lld samples beyond full scale were clipped\n", writer.OverFullScale());
+    }
+  }
+  return 0;
+}
