@@ -11,9 +11,10 @@
 
 Sarn::Sarn(VstHostCallback host) : Synth(host, kNumParams, kNumPrograms) {
   mEngine.SetHost(this);
+  ReadConfiguration();
   DefineParameters();
   ApplyAllParameters();
-  LoadFactoryBank();
+  LoadStartupPrograms();
 }
 
 void Sarn::DefineParameters() { DefineInstrumentParameters(GetParam(0)); }
@@ -25,6 +26,17 @@ bool Sarn::LoadFactoryBank() {
 #else
   return false;
 #endif
+}
+
+void Sarn::InitProgram() {
+  LockGuard lock(Mutex());
+  if (IGraphics* editor = GetGUI()) {
+    for (int i = 0; i < NParams(); ++i) {
+      const IPlugParam* param = GetParam(i);
+      editor->ApplyParameterFromPlugin(i, param->ToNormalized(param->Default()), true);
+    }
+  }
+  Synth::InitProgram();
 }
 
 void Sarn::Reset() {

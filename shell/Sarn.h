@@ -22,7 +22,9 @@ class Sarn : public Synth {
   void PlayNote(int key, bool on);
 
   // Loads the factory bank stored in the module; false when it is missing or does not load.
-  bool LoadFactoryBank();
+  bool LoadFactoryBank() override;
+  // Also shows every default in the editor's controls.
+  void InitProgram() override;
 
   Engine& GetEngine() { return mEngine; }
 

@@ -14,9 +14,7 @@ bool IsMappedParameter(int p) { return p >= 0 && p < kNumMappableParams; }
 
 Synth::Synth(VstHostCallback host, int nParams, int nPresets)
     : IPlugVST(host, "0-2", nParams, nPresets, "Sarn", "", "Kelmor Music", FourCharCode('s', 'a', 'r', 'n'),
-               0x00010004, true, true) {
-  std::fill(mControllerMap, mControllerMap + kNumControllers, -1);
-}
+               0x00010004, true, true) {}
 
 void Synth::ArmLearn(bool armed, bool unlearn) {
   LockGuard lock(Mutex());
@@ -46,32 +44,33 @@ void Synth::ApplyMidiLearn() {
   if (!mUnlearnMode) {
     if (mLearnController >= 0 && mLearnParameter >= 0) {
       // One controller per parameter after a learn.
-      for (int& entry : mControllerMap) {
-        if (entry == mLearnParameter) entry = -1;
-      }
-      mControllerMap[mLearnController] = mLearnParameter;
+      UnmapParameter(mLearnParameter);
+      mConfig.SetControllerMapping(mLearnController, mLearnParameter);
       mLearnArmed = false;
     }
   } else if (mLearnController >= 0) {
-    mControllerMap[mLearnController] = -1;
+    mConfig.SetControllerMapping(mLearnController, -1);
     mLearnArmed = mUnlearnMode = false;
   } else if (mLearnParameter >= 0) {
-    for (int& entry : mControllerMap) {
-      if (entry == mLearnParameter) entry = -1;
-    }
+    UnmapParameter(mLearnParameter);
     mLearnArmed = mUnlearnMode = false;
   }
   // The editor's learn switch goes dark here once the editor exists.
 }
 
 int Synth::ControllerMapping(int controller) const {
-  if (controller < 0 || controller >= kNumControllers) return -1;
-  return IsMappedParameter(mControllerMap[controller]) ? mControllerMap[controller] : -1;
+  const int entry = mConfig.ControllerMapping(controller);
+  return IsMappedParameter(entry) ? entry : -1;
 }
 
 void Synth::SetControllerMapping(int controller, int parameter) {
-  if (controller < 0 || controller >= kNumControllers) return;
-  mControllerMap[controller] = IsMappedParameter(parameter) ? parameter : -1;
+  mConfig.SetControllerMapping(controller, IsMappedParameter(parameter) ? parameter : -1);
+}
+
+void Synth::UnmapParameter(int parameter) {
+  for (int c = 0; c < kNumControllers; ++c) {
+    if (mConfig.ControllerMapping(c) == parameter) mConfig.SetControllerMapping(c, -1);
+  }
 }
 
 void Synth::ControllerChange(int controller, int value) {
@@ -86,11 +85,11 @@ void Synth::ControllerChange(int controller, int value) {
 }
 
 void Synth::MidiThru(const MidiMessage& message) {
-  if (mMidiThru) SendMidiMessage(message);
+  if (mConfig.MidiThru()) SendMidiMessage(message);
 }
 
 void Synth::ProgramChange(int program) {
-  if (mIgnoreProgramChange) return;
+  if (mConfig.IgnoreProgramChange()) return;
   RecallPreset(program);  // 64 and above name no program and change nothing
 }
 

@@ -1,0 +1,284 @@
+// The options-menu commands, the program operations and loading the programs at start-up.
+#include <cstdio>
+#include <mutex>
+#include <string>
+
+#include "plugin/ProgramFiles.h"
+#include "shell/Synth.h"
+#include "shell/VersionCheck.h"
+
+namespace {
+
+// Folders shared by every instance of the process, set up by the first command of any instance.
+struct SharedFolders {
+  std::mutex mutex;
+  bool created = false;
+  std::string lastProgramFolder;
+  std::string lastStartupBankFolder;
+};
+
+SharedFolders& Folders() {
+  static SharedFolders folders;
+  return folders;
+}
+
+void EnsureFolders(const Configuration& config) {
+  SharedFolders& folders = Folders();
+  std::lock_guard<std::mutex> lock(folders.mutex);
+  if (folders.created) return;
+  folders.lastProgramFolder = config.ProgramFolder();
+  folders.lastStartupBankFolder = config.DocumentsFolder();
+  folders.created = true;
+}
+
+std::string LastProgramFolder() {
+  std::lock_guard<std::mutex> lock(Folders().mutex);
+  return Folders().lastProgramFolder;
+}
+
+void SetLastProgramFolder(const std::string& folder) {
+  std::lock_guard<std::mutex> lock(Folders().mutex);
+  Folders().lastProgramFolder = folder;
+}
+
+std::string LastStartupBankFolder() {
+  std::lock_guard<std::mutex> lock(Folders().mutex);
+  return Folders().lastStartupBankFolder;
+}
+
+void SetLastStartupBankFolder(const std::string& folder) {
+  std::lock_guard<std::mutex> lock(Folders().mutex);
+  Folders().lastStartupBankFolder = folder;
+}
+
+// "%s" texts are formed in a buffer of this size, as the message boxes have always shown them.
+std::string Format(const char* pattern, const std::string& value) {
+  char text[1024];
+  std::snprintf(text, sizeof(text), pattern, value.c_str());
+  return text;
+}
+
+bool Confirmed(IGraphics* editor, const std::string& text, const char* caption) {
+  return !editor || editor->ShowMessage(text.c_str(), caption, IGraphics::kMessageYesNo) != IGraphics::kAnswerNo;
+}
+
+void ShowError(IGraphics* editor, const char* text) {
+  if (editor) editor->ShowMessage(text, "Error", IGraphics::kMessageOk);
+}
+
+// The chosen file, or empty when the dialog was cancelled (or there is no editor to ask).
+std::string ChooseFile(IGraphics* editor, int action, const std::string& proposed, const std::string& folder,
+                       const char* extensions) {
+  if (!editor) return {};
+  std::string file = proposed;
+  std::string dialogFolder = folder;
+  editor->PromptForFile(file, action, dialogFolder, extensions);
+  return file;
+}
+
+}  // namespace
+
+std::string FolderOfPath(const std::string& path) {
+  for (size_t i = path.size(); i-- > 1;) {
+    if (path[i] == '\\' || path[i] == '/') return path.substr(0, i);
+  }
+  return {};
+}
+
+std::string ProgramFileName(const std::string& programName) {
+  std::string name = programName;
+  for (char& c : name) {
+    switch (c) {
+      case '<': case '>': case ':': case '"': case '/': case '\\': case '|': case '?': case '*':
+        c = '_';
+        break;
+      default:
+        break;
+    }
+  }
+  return name;
+}
+
+void Synth::ExecuteCommand(IGraphics* editor, int number) {
+  EnsureFolders(mConfig);
+  switch (number) {
+    case kCommandCopyProgram:
+      CopyProgram();
+      break;
+    case kCommandPasteProgram:
+      if (Confirmed(editor, "Do you really want to overwrite the current program?", "Paste Program")) PasteProgram();
+      break;
+    case kCommandInitProgram:
+      if (Confirmed(editor, "Do you really want to initialize the current program?", "Initialize Program")) {
+        InitProgram();
+      }
+      break;
+    case kCommandLoadProgram:
+    case kCommandLoadBank: {
+      const bool bank = number == kCommandLoadBank;
+      const std::string path = ChooseFile(editor, IGraphics::kFileOpen, "", LastProgramFolder(), bank ? "fxb" : "fxp");
+      if (path.empty()) break;
+      bool loaded;
+      {
+        LockGuard lock(Mutex());
+        loaded = bank ? LoadBankFile(*this, path.c_str()) : LoadProgramFile(*this, path.c_str());
+      }
+      SetLastProgramFolder(FolderOfPath(path));
+      if (!loaded) ShowError(editor, "Cannot load file!");
+      break;
+    }
+    case kCommandSaveProgram:
+    case kCommandSaveBank: {
+      const bool bank = number == kCommandSaveBank;
+      const std::string proposed = bank ? std::string("Sarn") : ProgramFileName(GetPresetName(GetCurrentPresetIdx()));
+      const std::string path = ChooseFile(editor, IGraphics::kFileSave, proposed, LastProgramFolder(), bank ? "fxb" : "fxp");
+      if (path.empty()) break;
+      bool saved;
+      {
+        LockGuard lock(Mutex());
+        ModifyCurrentPreset();
+        saved = bank ? SaveBankFile(*this, path.c_str()) : SaveProgramFile(*this, path.c_str());
+      }
+      SetLastProgramFolder(FolderOfPath(path));
+      if (!saved) ShowError(editor, "Cannot save file!");
+      break;
+    }
+    case kCommandSelectStartupBank: {
+      const std::string path = ChooseFile(editor, IGraphics::kFileOpen, "", LastStartupBankFolder(), "fxb");
+      if (path.empty()) break;
+      mConfig.SetStartupBank(path);
+      SetLastStartupBankFolder(FolderOfPath(path));
+      break;
+    }
+    case kCommandLoadStartupBank: {
+      const std::string bankFile = mConfig.StartupBankFile();
+      const std::string text = Format("The Startup Bank is:\n%s\n\nDo you really want to reload all programs?", bankFile);
+      if (!Confirmed(editor, text, "Load Startup Bank")) break;
+      bool loaded;
+      {
+        LockGuard lock(Mutex());
+        loaded = LoadBankFile(*this, bankFile.c_str());
+      }
+      if (!loaded) ShowError(editor, "Cannot load file!");
+      break;
+    }
+    case kCommandUnselectStartupBank: {
+      const std::string text =
+          Format("The Startup Bank is:\n%s\n\nDo you really want to unselect it?", mConfig.StartupBankFile());
+      if (Confirmed(editor, text, "Unselect Startup Bank")) mConfig.ClearStartupBank();
+      break;
+    }
+    case kCommandDefaultPath: {
+      std::string folder = LastProgramFolder();
+      if (folder.empty()) folder = mConfig.DocumentsFolder();
+      const std::string path = ChooseFile(editor, IGraphics::kFileSave, "[file name is ignored]", folder, " ");
+      if (path.empty()) break;
+      SetLastProgramFolder(FolderOfPath(path));
+      mConfig.SaveDefaultPath(FolderOfPath(path));
+      break;
+    }
+    case kCommandReloadConfiguration: {
+      const std::string text =
+          Format("The INI configuration file is:\n%s\n\nDo you really want to reload it?", mConfig.ConfigurationFilePath());
+      if (!editor || editor->ShowMessage(text.c_str(), "Reload Configuration", IGraphics::kMessageYesNo) !=
+                         IGraphics::kAnswerYes) {
+        break;
+      }
+      int result;
+      {
+        LockGuard lock(Mutex());
+        result = mConfig.ReadConfiguration();
+      }
+      if (result == Configuration::kFileMissing) {
+        editor->ShowMessage("The INI file does not exist.", "Problem with INI File", IGraphics::kMessageOk);
+      }
+      break;
+    }
+    case kCommandSaveConfiguration: {
+      const std::string text =
+          Format("The INI configuration file is:\n%s\n\nDo you really want to overwrite it?", mConfig.ConfigurationFilePath());
+      if (editor && editor->ShowMessage(text.c_str(), "Save Configuration", IGraphics::kMessageYesNo) ==
+                        IGraphics::kAnswerYes) {
+        mConfig.SaveConfiguration(-1);
+      }
+      break;
+    }
+    case kCommandMidiThru:
+      SetMidiThru(!MidiThru());
+      mConfig.SaveConfiguration(kCommandMidiThru);
+      break;
+    case kCommandIgnoreProgramChange:
+      SetIgnoreProgramChange(!IgnoreProgramChange());
+      mConfig.SaveConfiguration(kCommandIgnoreProgramChange);
+      break;
+    case kCommandCheckForUpdate:
+      CheckForUpdate(editor);
+      break;
+    default:
+      break;
+  }
+}
+
+int Synth::CheckForUpdate(IGraphics* editor) { return ::CheckForUpdate(editor); }
+
+void Synth::CopyProgram() {
+  LockGuard lock(Mutex());
+  ModifyCurrentPreset();
+  mCopiedProgramIndex = GetCurrentPresetIdx();
+  mCopyBuffer.Clear();
+  SaveProgramState(mCopyBuffer);
+}
+
+void Synth::PasteProgram() {
+  if (mCopyBuffer.Size() == 0) return;
+  LockGuard lock(Mutex());
+  LoadProgramState(mCopyBuffer, 0);
+  const std::string name = GetPresetName(mCopiedProgramIndex);  // "" outside the list
+  ModifyCurrentPreset(name.c_str());
+  RedrawParameterControls();
+  ReportAllParameters();
+}
+
+void Synth::InitProgram() {
+  LockGuard lock(Mutex());
+  for (int i = 0; i < NParams(); ++i) {
+    const IPlugParam* param = GetParam(i);
+    SetParameterFromEditor(i, param->ToNormalized(param->Default()));
+  }
+  ModifyCurrentPreset("Init");
+  RedrawParameterControls();
+  ReportAllParameters();
+}
+
+void Synth::SelectProgram(int index) {
+  LockGuard lock(Mutex());
+  ModifyCurrentPreset();
+  RecallPreset(index);
+  NotifyHostOfProgramChange();
+  ReportAllParameters();
+}
+
+void Synth::ReportAllParameters() {
+  LockGuard lock(Mutex());
+  for (int i = 0; i < NParams(); ++i) {
+    const IPlugParam* param = GetParam(i);
+    NotifyHostOfParameterChange(i, param->ToNormalized(param->Value()));
+  }
+}
+
+void Synth::LoadStartupPrograms() {
+  LockGuard lock(Mutex());
+  const std::string bankFile = mConfig.StartupBankFile();
+  if (!bankFile.empty() && LoadBankFile(*this, bankFile.c_str())) return;
+  // The configuration file keeps naming the bank; this instance runs without it.
+  mConfig.ForgetStartupBank();
+  LoadStartupBank();
+}
+
+void Synth::LoadStartupBank() {
+  LockGuard lock(Mutex());
+  const std::string bankFile = mConfig.StartupBankFile();
+  if (!bankFile.empty() && LoadBankFile(*this, bankFile.c_str())) return;
+  LoadFactoryBank();
+  NotifyHostOfProgramChange();
+}

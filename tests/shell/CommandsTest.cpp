@@ -1,0 +1,415 @@
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "editor/linux/IGraphicsLinux.h"
+#include "params/ParameterTable.h"
+#include "plugin/ProgramFiles.h"
+#include "shell/Sarn.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// What the plug-in tells the host: automation (index, value) and display updates.
+struct HostRecord {
+  std::vector<std::pair<int, float>> automated;
+  int displayUpdates = 0;
+};
+HostRecord* gHost = nullptr;
+
+intptr_t RecordingHost(AEffect*, int32_t opcode, int32_t index, intptr_t, void*, float value) {
+  if (!gHost) return 0;
+  if (opcode == audioMasterAutomate) gHost->automated.emplace_back(index, value);
+  if (opcode == audioMasterUpdateDisplay) ++gHost->displayUpdates;
+  return 0;
+}
+
+std::string ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// Each test gets its own settings and documents folders and a scripted editor.
+class Commands : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char name[] = "/tmp/sarn-commands-XXXXXX";
+    ASSERT_NE(mkdtemp(name), nullptr);
+    root = name;
+    fs::create_directories(root / "config");
+    fs::create_directories(root / "docs");
+    fs::create_directories(root / "files");
+    std::ofstream(root / "config" / "user-dirs.dirs") << "XDG_DOCUMENTS_DIR=\"" << (root / "docs").string() << "\"\n";
+    setenv("XDG_CONFIG_HOME", (root / "config").c_str(), 1);
+    gHost = &host;
+    sarn = MakeSarn();
+  }
+  void TearDown() override {
+    sarn.reset();
+    gHost = nullptr;
+    std::error_code ignored;
+    fs::remove_all(root, ignored);
+  }
+  std::unique_ptr<Sarn> MakeSarn() {
+    auto plug = std::make_unique<Sarn>(RecordingHost);
+    plug->FillEmptyPresets(plug->NPresets());
+    return plug;
+  }
+  fs::path Ini() const { return root / "config" / "KelmorMusic" / "sarn.ini"; }
+  std::string File(const char* name) const { return (root / "files" / name).string(); }
+  void Run(int command) { sarn->ExecuteCommand(&editor, command); }
+  // The parameter block of program index.
+  std::vector<double> ProgramValues(int index) {
+    sarn->SelectProgram(index);
+    std::vector<double> values;
+    for (int i = 0; i < kNumParams; ++i) values.push_back(sarn->GetParam(i)->Value());
+    return values;
+  }
+
+  fs::path root;
+  HostRecord host;
+  IGraphicsLinux editor{772, 620};
+  std::unique_ptr<Sarn> sarn;
+};
+
+TEST_F(Commands, ConfirmationTextsAndNoChangesNothing) {
+  sarn->Settings().SetStartupBank("/banks/My Strings.fxb");
+  const std::string ini = sarn->Settings().ConfigurationFilePath();
+  struct Case {
+    int command;
+    std::string text;
+    const char* caption;
+  };
+  const Case cases[] = {
+      {Synth::kCommandPasteProgram, "Do you really want to overwrite the current program?", "Paste Program"},
+      {Synth::kCommandInitProgram, "Do you really want to initialize the current program?", "Initialize Program"},
+      {Synth::kCommandLoadStartupBank,
+       "The Startup Bank is:\n/banks/My Strings.fxb\n\nDo you really want to reload all programs?", "Load Startup Bank"},
+      {Synth::kCommandUnselectStartupBank,
+       "The Startup Bank is:\n/banks/My Strings.fxb\n\nDo you really want to unselect it?", "Unselect Startup Bank"},
+      {Synth::kCommandReloadConfiguration,
+       "The INI configuration file is:\n" + ini + "\n\nDo you really want to reload it?", "Reload Configuration"},
+      {Synth::kCommandSaveConfiguration,
+       "The INI configuration file is:\n" + ini + "\n\nDo you really want to overwrite it?", "Save Configuration"},
+  };
+  sarn->CopyProgram();
+  sarn->SetParameterFromEditor(kTone, 0.25);
+  sarn->SetControllerMapping(7, kDelayMix);
+  const double tone = sarn->GetParam(kTone)->Value();
+  const std::string iniBefore = ReadFile(Ini());
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.caption);
+    editor.ClearRecords();
+    editor.QueueAnswer(IGraphics::kAnswerNo);
+    Run(c.command);
+    ASSERT_EQ(editor.Messages().size(), 1u);
+    EXPECT_EQ(editor.Messages()[0].text, c.text);
+    EXPECT_EQ(editor.Messages()[0].caption, c.caption);
+    EXPECT_EQ(editor.Messages()[0].type, IGraphics::kMessageYesNo);
+  }
+  EXPECT_DOUBLE_EQ(sarn->GetParam(kTone)->Value(), tone);
+  EXPECT_EQ(sarn->ControllerMapping(7), kDelayMix);
+  EXPECT_EQ(sarn->Settings().StartupBankFile(), "/banks/My Strings.fxb");
+  EXPECT_EQ(ReadFile(Ini()), iniBefore);
+}
+
+TEST_F(Commands, UnknownNumbersDoNothing) {
+  for (int number : {-1, 3, 8, 12, 14, 17, 18, 21, 23, 1000}) Run(number);
+  EXPECT_TRUE(editor.Messages().empty());
+  EXPECT_TRUE(editor.FilePrompts().empty());
+}
+
+TEST_F(Commands, CopyProgramThreeIntoProgramTen) {
+  const std::vector<double> three = ProgramValues(3);
+  const std::string threeName = sarn->GetPresetName(3);
+  sarn->SelectProgram(3);
+  Run(Synth::kCommandCopyProgram);
+  sarn->SelectProgram(10);
+  ASSERT_NE(ProgramValues(10), three);
+  const std::string otherName = sarn->GetPresetName(11);
+  editor.QueueAnswer(IGraphics::kAnswerYes);
+  Run(Synth::kCommandPasteProgram);
+  EXPECT_EQ(sarn->GetPresetName(10), threeName);
+  EXPECT_EQ(sarn->GetPresetName(11), otherName);
+  EXPECT_EQ(ProgramValues(10), three);
+}
+
+TEST_F(Commands, PasteWithNothingCopiedDoesNothing) {
+  const std::vector<double> before = ProgramValues(5);
+  const std::string name = sarn->GetPresetName(5);
+  host.automated.clear();
+  editor.QueueAnswer(IGraphics::kAnswerYes);
+  Run(Synth::kCommandPasteProgram);
+  EXPECT_EQ(sarn->GetPresetName(5), name);
+  EXPECT_TRUE(host.automated.empty());
+  EXPECT_EQ(ProgramValues(5), before);
+}
+
+TEST_F(Commands, InitProgramSetsDefaultsAndRenamesOnlyTheCurrentProgram) {
+  sarn->SelectProgram(7);
+  const std::vector<double> eight = ProgramValues(8);
+  const std::string eightName = sarn->GetPresetName(8);
+  sarn->SelectProgram(7);
+  host.automated.clear();
+  editor.QueueAnswer(IGraphics::kAnswerYes);
+  Run(Synth::kCommandInitProgram);
+  for (int i = 0; i < kNumParams; ++i) {
+    EXPECT_DOUBLE_EQ(sarn->GetParam(i)->Value(), sarn->GetParam(i)->Default()) << sarn->GetParam(i)->Name();
+  }
+  EXPECT_STREQ(sarn->GetPresetName(7), "Init");
+  // Each parameter is set as an edit (host informed) and then reported once more.
+  EXPECT_EQ(host.automated.size(), 2u * kNumParams);
+  EXPECT_EQ(sarn->GetPresetName(8), eightName);
+  EXPECT_EQ(ProgramValues(8), eight);
+  // The defaults were stored into program 7.
+  for (int i = 0; i < kNumParams; ++i) EXPECT_DOUBLE_EQ(ProgramValues(7)[i], sarn->GetParam(i)->Default());
+}
+
+TEST_F(Commands, SaveProgramProposesACleanNameAndRoundTrips) {
+  sarn->SelectProgram(2);
+  sarn->GetPreset(2)->SetName("Pad/Lead: Two?");
+  sarn->SetParameterFromEditor(kTone, 0.8);  // not yet stored in the program: the save stores it
+  const std::string path = File("pad.fxp");
+  editor.QueueFile(path);
+  Run(Synth::kCommandSaveProgram);
+  ASSERT_EQ(editor.FilePrompts().size(), 1u);
+  EXPECT_EQ(editor.FilePrompts()[0].proposedFile, "Pad_Lead_ Two_");
+  EXPECT_EQ(editor.FilePrompts()[0].action, IGraphics::kFileSave);
+  EXPECT_EQ(editor.FilePrompts()[0].extensions, "fxp");
+  EXPECT_TRUE(editor.Messages().empty());
+  ASSERT_TRUE(fs::exists(path));
+  const double tone = sarn->GetParam(kTone)->Value();
+
+  // Loaded into another program: same values; the next dialog starts in the file's folder.
+  sarn->SelectProgram(20);
+  editor.QueueFile(path);
+  Run(Synth::kCommandLoadProgram);
+  ASSERT_EQ(editor.FilePrompts().size(), 2u);
+  EXPECT_EQ(editor.FilePrompts()[1].action, IGraphics::kFileOpen);
+  EXPECT_EQ(editor.FilePrompts()[1].proposedFile, "");
+  EXPECT_EQ(editor.FilePrompts()[1].folder, (root / "files").string());
+  EXPECT_TRUE(editor.Messages().empty());
+  EXPECT_DOUBLE_EQ(sarn->GetParam(kTone)->Value(), tone);
+}
+
+TEST_F(Commands, SaveAndLoadBank) {
+  const std::vector<double> nine = ProgramValues(9);
+  const std::string path = File("all.fxb");
+  editor.QueueFile(path);
+  Run(Synth::kCommandSaveBank);
+  ASSERT_EQ(editor.FilePrompts().size(), 1u);
+  EXPECT_EQ(editor.FilePrompts()[0].proposedFile, "Sarn");
+  EXPECT_EQ(editor.FilePrompts()[0].extensions, "fxb");
+  ASSERT_TRUE(fs::exists(path));
+
+  sarn->SelectProgram(9);
+  sarn->SetParameterFromEditor(kTone, 0.123);
+  sarn->SelectProgram(0);  // stores the change into program 9
+  ASSERT_NE(ProgramValues(9), nine);
+  editor.QueueFile(path);
+  Run(Synth::kCommandLoadBank);
+  EXPECT_TRUE(editor.Messages().empty());
+  EXPECT_EQ(ProgramValues(9), nine);
+}
+
+TEST_F(Commands, CancelledDialogsChangeNothing) {
+  sarn->SelectProgram(4);
+  const std::vector<double> before = ProgramValues(4);
+  const std::string iniBefore = ReadFile(Ini());
+  for (int command : {Synth::kCommandLoadProgram, Synth::kCommandSaveProgram, Synth::kCommandLoadBank,
+                      Synth::kCommandSaveBank, Synth::kCommandSelectStartupBank, Synth::kCommandDefaultPath}) {
+    editor.QueueFile("");
+    Run(command);
+  }
+  EXPECT_EQ(editor.FilePrompts().size(), 6u);
+  EXPECT_TRUE(editor.Messages().empty());
+  EXPECT_TRUE(fs::is_empty(root / "files"));
+  EXPECT_EQ(sarn->Settings().StartupBankFile(), "");
+  EXPECT_EQ(ReadFile(Ini()), iniBefore);
+  EXPECT_EQ(ProgramValues(4), before);
+}
+
+TEST_F(Commands, FailedLoadsAndSavesSayWhatFailedAndLoseNothing) {
+  const std::vector<double> before = ProgramValues(0);
+  const std::string garbage = File("garbage.fxb");
+  std::ofstream(garbage) << "this is not a bank";
+  struct Case {
+    int command;
+    std::string file;
+    const char* message;
+  };
+  const Case cases[] = {
+      {Synth::kCommandLoadProgram, File("missing.fxp"), "Cannot load file!"},
+      {Synth::kCommandLoadBank, garbage, "Cannot load file!"},
+      {Synth::kCommandSaveProgram, (root / "no such folder" / "x.fxp").string(), "Cannot save file!"},
+      {Synth::kCommandSaveBank, (root / "no such folder" / "x.fxb").string(), "Cannot save file!"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.file);
+    editor.ClearRecords();
+    editor.QueueFile(c.file);
+    Run(c.command);
+    ASSERT_EQ(editor.Messages().size(), 1u);
+    EXPECT_EQ(editor.Messages()[0].text, c.message);
+    EXPECT_EQ(editor.Messages()[0].caption, "Error");
+    EXPECT_EQ(editor.Messages()[0].type, IGraphics::kMessageOk);
+  }
+  EXPECT_EQ(ReadFile(garbage), "this is not a bank");
+  EXPECT_FALSE(fs::exists(root / "no such folder"));
+  EXPECT_EQ(ProgramValues(0), before);
+}
+
+TEST_F(Commands, StartupBankSelectLoadAndUnselect) {
+  // A bank with a recognisable program 0.
+  sarn->SelectProgram(0);
+  sarn->SetParameterFromEditor(kTone, 0.777);
+  const std::string bank = File("startup.fxb");
+  editor.QueueFile(bank);
+  Run(Synth::kCommandSaveBank);
+  const double savedTone = sarn->GetParam(kTone)->Value();
+  sarn->SetParameterFromEditor(kTone, 0.1);
+
+  editor.QueueFile(bank);
+  Run(Synth::kCommandSelectStartupBank);
+  EXPECT_EQ(sarn->Settings().StartupBankFile(), bank);
+  EXPECT_NE(ReadFile(Ini()).find("File=" + bank), std::string::npos);
+  EXPECT_NE(sarn->GetParam(kTone)->Value(), savedTone);  // selecting does not load
+
+  editor.QueueAnswer(IGraphics::kAnswerYes);
+  Run(Synth::kCommandLoadStartupBank);
+  EXPECT_DOUBLE_EQ(sarn->GetParam(kTone)->Value(), savedTone);
+
+  // The next selection starts in the folder of the last one.
+  editor.QueueFile("");
+  Run(Synth::kCommandSelectStartupBank);
+  EXPECT_EQ(editor.FilePrompts().back().folder, (root / "files").string());
+
+  editor.QueueAnswer(IGraphics::kAnswerYes);
+  Run(Synth::kCommandUnselectStartupBank);
+  EXPECT_EQ(sarn->Settings().StartupBankFile(), "");
+  EXPECT_EQ(ReadFile(Ini()).find("File="), std::string::npos);
+}
+
+TEST_F(Commands, StartupBankLoadsAtConstructionAndFallsBackToTheFactoryBank) {
+  sarn->SelectProgram(0);
+  sarn->SetParameterFromEditor(kTone, 0.777);
+  const double savedTone = sarn->GetParam(kTone)->Value();
+  const std::string bank = File("startup.fxb");
+  editor.QueueFile(bank);
+  Run(Synth::kCommandSaveBank);
+  sarn->Settings().SetStartupBank(bank);
+
+  std::unique_ptr<Sarn> second = MakeSarn();
+  EXPECT_EQ(second->Settings().StartupBankFile(), bank);
+  EXPECT_DOUBLE_EQ(second->GetParam(kTone)->Value(), savedTone);
+
+  // A missing startup bank: the factory bank, the setting forgotten in memory but kept in the file.
+  fs::remove(bank);
+  std::unique_ptr<Sarn> third = MakeSarn();
+  EXPECT_EQ(third->Settings().StartupBankFile(), "");
+  EXPECT_NE(ReadFile(Ini()).find("File=" + bank), std::string::npos);
+  EXPECT_STREQ(third->GetPresetName(46), "Glass Harp");
+}
+
+TEST_F(Commands, DefaultPathForProgramFiles) {
+  const std::string chosen = (root / "files" / "[file name is ignored]").string();
+  editor.QueueFile(chosen);
+  Run(Synth::kCommandDefaultPath);
+  ASSERT_EQ(editor.FilePrompts().size(), 1u);
+  EXPECT_EQ(editor.FilePrompts()[0].proposedFile, "[file name is ignored]");
+  EXPECT_EQ(editor.FilePrompts()[0].extensions, " ");
+  EXPECT_EQ(editor.FilePrompts()[0].action, IGraphics::kFileSave);
+  EXPECT_EQ(sarn->Settings().ProgramFolder(), (root / "files").string());
+  EXPECT_NE(ReadFile(Ini()).find("Path to Program Files=" + (root / "files").string()), std::string::npos);
+  // Program dialogs now start there, in this instance and in another one.
+  editor.QueueFile("");
+  Run(Synth::kCommandLoadProgram);
+  EXPECT_EQ(editor.FilePrompts().back().folder, (root / "files").string());
+  std::unique_ptr<Sarn> other = MakeSarn();
+  IGraphicsLinux otherEditor(772, 620);
+  otherEditor.QueueFile("");
+  other->ExecuteCommand(&otherEditor, Synth::kCommandLoadBank);
+  EXPECT_EQ(otherEditor.FilePrompts().back().folder, (root / "files").string());
+}
+
+TEST_F(Commands, ReloadAndSaveConfiguration) {
+  sarn->SetControllerMapping(74, kTone);
+  editor.QueueAnswer(IGraphics::kAnswerYes);
+  Run(Synth::kCommandSaveConfiguration);
+  EXPECT_NE(ReadFile(Ini()).find("CC74=" + std::to_string(kTone)), std::string::npos);
+
+  // Another instance reads it on reload.
+  std::unique_ptr<Sarn> other = MakeSarn();
+  other->SetControllerMapping(74, -1);
+  IGraphicsLinux otherEditor(772, 620);
+  otherEditor.QueueAnswer(IGraphics::kAnswerYes);
+  other->ExecuteCommand(&otherEditor, Synth::kCommandReloadConfiguration);
+  EXPECT_EQ(other->ControllerMapping(74), kTone);
+  EXPECT_EQ(otherEditor.Messages().size(), 1u);
+
+  // With the file gone the reload says so.
+  fs::remove(Ini());
+  editor.ClearRecords();
+  editor.QueueAnswer(IGraphics::kAnswerYes);
+  Run(Synth::kCommandReloadConfiguration);
+  ASSERT_EQ(editor.Messages().size(), 2u);
+  EXPECT_EQ(editor.Messages()[1].text, "The INI file does not exist.");
+  EXPECT_EQ(editor.Messages()[1].caption, "Problem with INI File");
+  EXPECT_EQ(editor.Messages()[1].type, IGraphics::kMessageOk);
+}
+
+TEST_F(Commands, MidiSwitchesToggleAndAreSavedAtOnce) {
+  Run(Synth::kCommandMidiThru);
+  EXPECT_TRUE(sarn->MidiThru());
+  EXPECT_NE(ReadFile(Ini()).find("MIDI Thru=true"), std::string::npos);
+  Run(Synth::kCommandIgnoreProgramChange);
+  EXPECT_TRUE(sarn->IgnoreProgramChange());
+  EXPECT_NE(ReadFile(Ini()).find("Ignore Program Change=true"), std::string::npos);
+  Run(Synth::kCommandMidiThru);
+  EXPECT_FALSE(sarn->MidiThru());
+  EXPECT_NE(ReadFile(Ini()).find("MIDI Thru=false"), std::string::npos);
+  EXPECT_TRUE(MakeSarn()->IgnoreProgramChange());
+  EXPECT_TRUE(editor.Messages().empty());
+}
+
+TEST_F(Commands, SelectProgramStoresTheCurrentOneAndTellsTheHost) {
+  sarn->SelectProgram(1);
+  sarn->SetParameterFromEditor(kTone, 0.9);
+  const double tone = sarn->GetParam(kTone)->Value();
+  host.automated.clear();
+  host.displayUpdates = 0;
+  sarn->SelectProgram(2);
+  EXPECT_EQ(sarn->GetCurrentPresetIdx(), 2);
+  EXPECT_EQ(host.displayUpdates, 1);
+  EXPECT_EQ(host.automated.size(), static_cast<size_t>(kNumParams));
+  sarn->SelectProgram(1);
+  EXPECT_DOUBLE_EQ(sarn->GetParam(kTone)->Value(), tone);
+}
+
+TEST(ProgramFileNames, NineCharactersBecomeUnderscores) {
+  EXPECT_EQ(ProgramFileName("Pad/Lead: Two?"), "Pad_Lead_ Two_");
+  EXPECT_EQ(ProgramFileName("<>:\"/\\|?*"), "_________");
+  EXPECT_EQ(ProgramFileName("Glass Harp"), "Glass Harp");
+}
+
+TEST(ProgramFolders, FolderOfAChosenFile) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"C:\\Banks\\strings.fxb", "C:\\Banks"}, {"/home/me/banks/a.fxp", "/home/me/banks"},
+      {"a.fxp", ""},                           {"/a.fxp", ""},
+      {"", ""},                                {"x/y\\z.fxb", "x/y"},
+  };
+  for (const auto& [path, folder] : cases) EXPECT_EQ(FolderOfPath(path), folder) << path;
+}
+
+}  // namespace
