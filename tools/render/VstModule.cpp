@@ -9,8 +9,6 @@
 
 namespace {
 
-using EntryProc = AEffect*(VST_CALLBACK*)(VstHostCallback);
-
 // The module being created: its AEffect's user field cannot point at the host before the entry
 // point has returned, but the plug-in may call the host from inside it.
 thread_local VstModule* tCreating = nullptr;
@@ -51,18 +49,21 @@ bool VstModule::Load(const std::string& path, std::string& error) {
     return false;
   }
 
+  return Create(entry, path, error);
+}
+
+bool VstModule::Create(EntryProc entry, const std::string& name, std::string& error) {
   tCreating = this;
   AEffect* effect = entry(&VstModule::HostCallback);
   tCreating = nullptr;
   if (!effect) {
-    error = "the module " + path + " did not create a plug-in instance";
+    error = "the module " + name + " did not create a plug-in instance";
     Close();
     return false;
   }
   if (effect->magic != kEffectMagic || !effect->dispatcher) {
-    error = path + " did not return a VST2 plug-in (wrong magic number)";
-    effect_ = nullptr;  // not a descriptor we may call
-    Close();
+    error = name + " did not return a VST2 plug-in (wrong magic number)";
+    Close();  // effect_ is still null: a descriptor that is no plug-in is never called
     return false;
   }
   effect->user = this;

@@ -32,8 +32,12 @@ class VstModule {
   VstModule(const VstModule&) = delete;
   VstModule& operator=(const VstModule&) = delete;
 
+  using EntryProc = AEffect*(VST_CALLBACK*)(VstHostCallback);
+
   // Loads the module and creates one instance. On failure returns false with a message.
   bool Load(const std::string& path, std::string& error);
+  // Creates one instance through an entry point that is already in this process.
+  bool Create(EntryProc entry, const std::string& name, std::string& error);
 
   AEffect* Effect() const { return effect_; }
   VstIntPtr Dispatch(VstInt32 opcode, VstInt32 index = 0, VstIntPtr value = 0, void* ptr = nullptr,
