@@ -19,6 +19,7 @@ void Chorus::SetSampleRate(double fs) {
     // 20 ms of stages: 882 at 44.1 kHz, 960 at 48 kHz.
     const int n = static_cast<int>(fs * 0.02);
     stages_.assign(n > 0 ? static_cast<size_t>(n) : 0, 0.0);
+    zeroWrites_ = n > 0 ? n : 0;  // a fresh line holds only zeros
     for (LP12* f : {&inputFilter_, &outputFilter_}) {
       f->SetSampleRate(fs);
       f->Clear();
@@ -38,6 +39,7 @@ void Chorus::SetSampleRate(double fs) {
 
 void Chorus::ResetForRate(double fs, double fastSpeed, double fastDepth) {
   std::fill(stages_.begin(), stages_.end(), 0.0);
+  zeroWrites_ = static_cast<int>(stages_.size());
   inputFilter_.ClearState();
   outputFilter_.ClearState();
   std::fill(inputHistory_, inputHistory_ + 4, 0.0);

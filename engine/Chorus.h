@@ -31,6 +31,15 @@ class Chorus {
 
   double Process(double x);
 
+  // True when a zero input would give exactly 0 and change nothing but the clock: the line holds
+  // only zeros and the filters and histories are at rest.
+  bool IsSilent() const {
+    return zeroWrites_ >= static_cast<int>(stages_.size()) && inputFilter_.IsSilent() && outputFilter_.IsSilent() &&
+           HistoryIsZero(inputHistory_) && HistoryIsZero(outputHistory_);
+  }
+  // The same as `samples` calls of Process(0) on a silent line: only the clock moves.
+  void AdvanceSilent(int samples);
+
   int Stages() const { return static_cast<int>(stages_.size()); }
   double SampleRate() const { return sampleRate_; }
   double ClockStep() const { return clockStep_; }
@@ -60,20 +69,31 @@ class Chorus {
   int zeroWrites_ = 0;  // consecutive zero stage writes; all stages are 0 once it reaches N
 };
 
+inline void Chorus::AdvanceSilent(int samples) {
+  const int n = static_cast<int>(stages_.size());
+  if (n <= 0) return;
+  const double step = clockStep_;
+  double phase = clockPhase_;
+  int position = writePosition_;
+  for (int i = 0; i < samples; ++i) {
+    while (phase < 1.0) {
+      if (--position < 0) position = n - 1;
+      phase += step;
+    }
+    phase -= 1.0;
+  }
+  clockPhase_ = phase;
+  writePosition_ = position;
+}
+
 inline double Chorus::Process(double x) {
   const int n = static_cast<int>(stages_.size());
   if (n <= 0) return 0.0;
   double phase = clockPhase_;
   int position = writePosition_;
-  if (zeroWrites_ >= n && !(std::isnormal(x)) && inputFilter_.IsSilent() && outputFilter_.IsSilent() &&
-      HistoryIsZero(inputHistory_) && HistoryIsZero(outputHistory_)) {
+  if (!std::isnormal(x) && IsSilent()) {
     // Silence in a silent line: every value below would be exactly 0, so only the clock moves.
-    while (phase < 1.0) {
-      if (--position < 0) position = n - 1;
-      phase += clockStep_;
-    }
-    clockPhase_ = phase - 1.0;
-    writePosition_ = position;
+    AdvanceSilent(1);
     return 0.0;
   }
   PushHistory(inputHistory_, inputFilter_.Process(x));

@@ -173,8 +173,39 @@ void Engine::Dispatch(const MidiMessage& m) {
   }
 }
 
+// True when rendering would write only zeros and change nothing but clocks, phases and the synth
+// filter's glide: no voice, no section envelope running, every filter and line at rest.
+bool Engine::NothingCanSound(bool phaserFlag) const {
+  if (voicesMayBeActive_ || !stringEnvelope_.IsIdle() || !synthEnvelope_.IsIdle() || !bassEnvelope_.IsIdle()) {
+    return false;
+  }
+  for (const HP6* stage : {&string8Stage_, &string4Stage_, &synth8Stage_, &synth4Stage_}) {
+    if (stage->state != 0.0) return false;
+  }
+  if (!ladder_.IsSilent()) return false;
+  for (const Chorus& unit : chorus_) {
+    if (!unit.IsSilent()) return false;
+  }
+  if (phaserFlag && !phaser_.IsSilent()) return false;
+  return delay_.IsSilent();
+}
+
+// What rendering `frames` silent samples would do; the outputs are already zero.
+void Engine::AdvanceSilent(int frames, bool phaserFlag) {
+  ladder_.AdvanceSilent(frames, vcfModulation_);
+  for (Chorus& unit : chorus_) unit.AdvanceSilent(frames);
+  if (phaserFlag) phaser_.AdvanceSilent(frames);
+  delay_.AdvanceSilent(frames);
+  tones_.AdvanceCounters(frames);
+  ++silentChunks_;
+}
+
 void Engine::RenderChunk(double* left, double* right, int frames, bool lowFlag, bool bassFlag,
                          bool phaserFlag) {
+  if (idleFastPath_ && fifo_.Empty() && NothingCanSound(phaserFlag)) {
+    AdvanceSilent(frames, phaserFlag);
+    return;
+  }
   const Settings& set = settings_;
   for (int i = 0; i < frames; ++i) {
     while (!fifo_.Empty() && fifo_.Front().offset == i) {
@@ -187,28 +218,33 @@ void Engine::RenderChunk(double* left, double* right, int frames, bool lowFlag, 
     synthEnvelope_.Tick();
     bassEnvelope_.Tick();
 
-    double string8 = 0.0, string4 = 0.0, synth8 = 0.0, synth4 = 0.0;
+    // Lane 0 sums the 8' outputs, lane 1 the 4' outputs, in voice order.
+    Double2 stringSum = {0.0, 0.0}, synthSum = {0.0, 0.0};
     // Skipped while no voice sounds: the sums stay 0.
     if (voicesMayBeActive_) {
-      bool anyActive = false;
+      const double* waveSet = tones_.WaveSet();
+      const uint32_t* counters = tones_.Counters();
+      const int synthKeyLimit = bassFlag ? kLowKeyLimit : -1;  // keys at or below go to the bass voice
+      // Two passes: envelopes and wave reads first, then the filters in a loop free of calls.
+      Voice* sounding[kNumVoices];
+      Double2 inputs[kNumVoices];
+      int count = 0;
       for (Voice& voice : voices_) {
         if (!voice.active) continue;
-        voice.envelope.Tick();
-        const ToneGenerator::Pair tone = tones_.VoiceSamples(voice.toneSource);
-        const double e = voice.envelope.value;
-        const double out8 = voice.filter8.Process(e * tone.first);
-        const double out4 = voice.filter4.Process(e * tone.second);
-        string8 += out8;
-        string4 += out4;
-        if (!(bassFlag && voice.key <= kLowKeyLimit)) {
-          synth8 += out8;
-          synth4 += out4;
-        }
+        inputs[count] = voice.FilterInput(waveSet, counters);
+        sounding[count++] = &voice;
         voice.active = !voice.envelope.IsIdle();
-        anyActive = anyActive || voice.active;
       }
+      for (int j = 0; j < count; ++j) {
+        const Double2 out = sounding[j]->filters.Process(inputs[j]);
+        stringSum += out;
+        if (sounding[j]->key > synthKeyLimit) synthSum += out;
+      }
+      bool anyActive = false;
+      for (int j = 0; j < count; ++j) anyActive = anyActive || sounding[j]->active;
       voicesMayBeActive_ = anyActive;
     }
+    double string8 = stringSum[0], string4 = stringSum[1], synth8 = synthSum[0], synth4 = synthSum[1];
 
     string8 = string8Stage_.Process(string8);
     string4 = string4Stage_.Process(string4);

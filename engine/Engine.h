@@ -51,7 +51,8 @@ class Engine {
   Engine(const Engine&) = delete;
   Engine& operator=(const Engine&) = delete;
 
-  void SetHost(EngineHost* host) { host_ = host; }
+  // nullptr goes back to the default host, which asks for nothing.
+  void SetHost(EngineHost* host) { host_ = host ? host : &defaultHost_; }
 
   // --- Render loop ---
   void HandleMidiMessage(const MidiMessage& message);
@@ -59,6 +60,11 @@ class Engine {
   // Returns true when the rate changed and the engine was reinitialised: the caller must then
   // apply every parameter again. `blockSize` sizes the MIDI input queue.
   bool Reset(double sampleRate, int blockSize);
+
+  // While nothing can sound, whole chunks are skipped with only the clocks, phases and filter glides
+  // moved on, exactly as rendering them would. Off renders every sample (for comparison in tests).
+  void SetIdleFastPath(bool on) { idleFastPath_ = on; }
+  int SilentChunks() const { return silentChunks_; }  // chunks skipped so far, for tests
 
   // --- Keyboard ---
   void NoteOn(int key);
@@ -136,6 +142,8 @@ class Engine {
   void ControlStep();
   void RenderChunk(double* left, double* right, int frames, bool lowFlag, bool bassFlag, bool phaserFlag);
   void Dispatch(const MidiMessage& message);
+  bool NothingCanSound(bool phaserFlag) const;
+  void AdvanceSilent(int frames, bool phaserFlag);
   void AddBassKey(int key);
   void RemoveBassKey(int key);
   int LowestBassKey() const;
@@ -171,6 +179,8 @@ class Engine {
   int allocationCounter_ = 0;
   bool keyboardDisplayFlag_ = false;
   bool voicesMayBeActive_ = false;  // false only when every voice is known to be inactive
+  bool idleFastPath_ = true;
+  int silentChunks_ = 0;
 
   Settings settings_;
   ToneGenerator tones_;

@@ -45,6 +45,16 @@ void LadderFilter::SetResonanceParameter(double v) {
   cachedIndex_ = -1;
 }
 
+void LadderFilter::AdvanceSilent(int samples, double modulation) {
+  if (samples <= 0) return;
+  // Only the last sample's coefficients survive, and they depend on nothing but its index.
+  for (int n = 0; n < samples && currentIndex_ != targetIndex_; ++n) Glide();
+  const int i = CutoffIndex(modulation);
+  if (i != cachedIndex_) UpdateCoefficients(i);
+  s1_ = s2_ = s3_ = s4_ = 0.0;
+  if (samples % 2 != 0) offset_ = -offset_;
+}
+
 void LadderFilter::UpdateCoefficients(int index) {
   cachedIndex_ = index;
   const double w = w_[index];

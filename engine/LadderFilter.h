@@ -19,6 +19,14 @@ class LadderFilter {
   // modulation: pitch units added to the gliding cutoff, once per sample.
   double Process(double input, double modulation);
 
+  // True when a zero input would give exactly 0 and leave the states at zero.
+  bool IsSilent() const {
+    return !std::isnormal(s1_) && !std::isnormal(s2_) && !std::isnormal(s3_) && !std::isnormal(s4_);
+  }
+  // The same as `samples` calls of Process(0, modulation) while IsSilent: the cutoff glides, the
+  // coefficients follow it and the offset flips, but the states stay at zero.
+  void AdvanceSilent(int samples, double modulation);
+
   // VCF Cutoff, 0..1: target = v * 16160 pitch units; the cutoff glides there by one unit per sample.
   void SetCutoffParameter(double v);
   // VCF Resonance, 0..1: resonance = v * 0.9; coefficients are recomputed at the next sample.
@@ -38,6 +46,22 @@ class LadderFilter {
 
  private:
   void UpdateCoefficients(int index);
+  void Glide() {
+    if (currentIndex_ != targetIndex_) {
+      currentIndex_ += glideStep_;
+      if (glideStep_ >= 0) {
+        if (currentIndex_ > targetIndex_) currentIndex_ = targetIndex_;
+      } else if (currentIndex_ < targetIndex_) {
+        currentIndex_ = targetIndex_;
+      }
+    }
+  }
+  int CutoffIndex(double modulation) const {
+    // Clamped before truncation so any modulation (even NaN, which is ignored) gives a valid index.
+    double pitch = currentIndex_ + modulation;
+    if (std::isnan(pitch)) pitch = currentIndex_;
+    return pitch >= kMaxPitch ? kMaxPitch : pitch > 0.0 ? static_cast<int>(pitch) : 0;
+  }
   void Guard(double& s) const { s = std::isnormal(s) ? s + offset_ : 0.0; }
 
   double sampleRate_ = 1.0;
@@ -59,18 +83,8 @@ class LadderFilter {
 };
 
 inline double LadderFilter::Process(double input, double modulation) {
-  if (currentIndex_ != targetIndex_) {
-    currentIndex_ += glideStep_;
-    if (glideStep_ >= 0) {
-      if (currentIndex_ > targetIndex_) currentIndex_ = targetIndex_;
-    } else if (currentIndex_ < targetIndex_) {
-      currentIndex_ = targetIndex_;
-    }
-  }
-  // Clamped before truncation so any modulation (even NaN, which is ignored) gives a valid index.
-  double pitch = currentIndex_ + modulation;
-  if (std::isnan(pitch)) pitch = currentIndex_;
-  const int i = pitch >= kMaxPitch ? kMaxPitch : pitch > 0.0 ? static_cast<int>(pitch) : 0;
+  Glide();
+  const int i = CutoffIndex(modulation);
   if (i != cachedIndex_) UpdateCoefficients(i);
 
   Guard(s1_);

@@ -22,6 +22,27 @@ class Phaser {
     right = ProcessChannel(1, right);
   }
 
+  // True when a zero pair would come out as 0 and change nothing but the dither signs: every stage
+  // state is zero (non-normal states are zeroed before use, and zeros stay zero).
+  bool IsSilent() const {
+    for (const auto& channel : states_) {
+      for (double s : channel) {
+        if (std::isnormal(s)) return false;
+      }
+    }
+    return true;
+  }
+  // The same as `samples` calls of Process with a zero pair while IsSilent.
+  void AdvanceSilent(int samples) {
+    for (auto& channel : states_) {
+      for (double& s : channel) s = 0.0;
+    }
+    if (samples % 2 != 0) {
+      dither_[0] = -dither_[0];
+      dither_[1] = -dither_[1];
+    }
+  }
+
   // Phaser: Speed, cycles per 1000 control ticks.
   void SetSpeed(double v);
   // Phaser: Feedback, -1..1 (clamped); takes effect at the next tick.

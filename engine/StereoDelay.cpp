@@ -35,6 +35,7 @@ void StereoDelay::SetSampleRate(double fs) {
     }
   }
   for (int c = 0; c < 2; ++c) {
+    zeroWrites_[c] = n_ > 0 ? n_ : 0;  // fresh lines hold only zeros
     // Old samples must not be written into the fresh lines.
     std::fill(inputHistories_[c], inputHistories_[c] + 4, 0.0);
     std::fill(outputHistories_[c], outputHistories_[c] + 4, 0.0);
@@ -137,6 +138,33 @@ bool StereoDelay::ChannelSilent(int channel, double x) const {
          HistoryIsZero(outputHistories_[channel]);
 }
 
+bool StereoDelay::IsSilent() const {
+  if (n_ <= 0 || clockStep_[0] <= 0.0 || clockStep_[1] <= 0.0) return true;  // Process passes the pair through
+  return ChannelSilent(0, 0.0) && ChannelSilent(1, 0.0);
+}
+
+void StereoDelay::AdvanceSilent(int samples) {
+  if (n_ <= 0 || clockStep_[0] <= 0.0 || clockStep_[1] <= 0.0) return;
+  AdvanceClock(0, samples);
+  if (!pingPong_) AdvanceClock(1, samples);
+}
+
+void StereoDelay::AdvanceClock(int channel, int samples) {
+  const int n = n_;
+  const double step = clockStep_[channel];
+  int position = writePositions_[channel];
+  double phase = clockPhases_[channel];
+  for (int i = 0; i < samples; ++i) {
+    while (phase < 1.0) {
+      if (--position < 0) position = n - 1;
+      phase += step;
+    }
+    phase -= 1.0;
+  }
+  writePositions_[channel] = position;
+  clockPhases_[channel] = phase;
+}
+
 void StereoDelay::ProcessChannel(int channel, double& x) {
   double* line = lines_[channel].data();
   double* in = inputHistories_[channel];
@@ -150,13 +178,8 @@ void StereoDelay::ProcessChannel(int channel, double& x) {
 
   if (ChannelSilent(channel, x)) {
     // Silence into a silent line: the echo would be exactly 0, so only the clock moves.
-    while (phase < 1.0) {
-      if (--position < 0) position = n - 1;
-      phase += step;
-    }
+    AdvanceClock(channel, 1);
     x = dryGain_ * x + wetGain_ * 0.0;
-    writePositions_[channel] = position;
-    clockPhases_[channel] = phase - 1.0;
     return;
   }
   PushHistory(in, inputFilters_[channel].Process(x));
@@ -192,14 +215,9 @@ void StereoDelay::ProcessPingPong(double& left, double& right) {
   double phase = clockPhases_[0];
 
   if (ChannelSilent(0, left) && ChannelSilent(1, right)) {
-    while (phase < 1.0) {
-      if (--position < 0) position = n - 1;
-      phase += step;
-    }
+    AdvanceClock(0, 1);  // both lines run on the left clock
     left = dryGain_ * left + wetGain_ * 0.0;
     right = dryGain_ * right + wetGain_ * 0.0;
-    writePositions_[0] = position;
-    clockPhases_[0] = phase - 1.0;
     return;
   }
   PushHistory(inL, inputFilters_[0].Process(left));

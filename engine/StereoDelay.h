@@ -26,6 +26,11 @@ class StereoDelay {
   // One stereo sample pair, in place; passes the pair through untouched until the first SetTime.
   void Process(double& left, double& right);
 
+  // True when a silent input pair would come out as 0 and change nothing but the clocks.
+  bool IsSilent() const;
+  // The same as `samples` calls of Process with a zero pair while IsSilent: only the clocks move.
+  void AdvanceSilent(int samples);
+
   void SetFeedback(double v);      // 0..1 (clamped)
   void SetMix(double v);           // 0..1: dry sqrt(1 - v), wet sqrt(v)
   void SetX2(bool on) { x2_ = on; }
@@ -50,6 +55,7 @@ class StereoDelay {
 
  private:
   void ProcessChannel(int channel, double& x);
+  void AdvanceClock(int channel, int samples);
   void ProcessPingPong(double& left, double& right);
 
   double lfoRate_ = 1000.0;

@@ -8,7 +8,8 @@
 
 namespace {
 
-constexpr int kTableSize = ToneGenerator::kNumTables * ToneGenerator::kTableLength;
+// The wave tables followed by one all-zero table for silent footages.
+constexpr int kTableSize = (ToneGenerator::kNumTables + 1) * ToneGenerator::kTableLength;
 
 struct WaveTables {
   std::vector<double> normal;

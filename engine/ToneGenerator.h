@@ -53,19 +53,23 @@ class ToneGenerator {
     return {key - 12 >= 0 ? Sample(key - 12, c, false) : 0.0, Sample(key, c, hollow_)};
   }
 
-  // Where a voice key reads its two footages, resolved once per note instead of per sample.
+  // Where a voice key reads its two footages, resolved once per note instead of per sample. A silent
+  // footage reads the all-zero table after the wave tables, so the voice loop needs no test.
+  static constexpr int kSilentOffset = kNumTables * kTableLength;
   struct VoiceTone {
     int counter = 0;
-    int shift8 = -1, shift4 = -1;  // -1: silent footage
-    int offset8 = 0, offset4 = 0;  // start of the chosen table within a wave set
+    int shift8 = 0, shift4 = 0;
+    int offset8 = kSilentOffset, offset4 = kSilentOffset;  // start of the chosen table within a wave set
   };
   VoiceTone PrepareVoice(int key) const {
     VoiceTone t;
     if (key < 0 || key > 127) return t;
     t.counter = kKeyMap.counter[key];
-    t.shift8 = kKeyMap.shift[key];
-    t.offset8 = tableChoice_[key] * kTableLength;
-    if (key + 12 < 128) {
+    if (kKeyMap.shift[key] >= 0) {
+      t.shift8 = kKeyMap.shift[key];
+      t.offset8 = tableChoice_[key] * kTableLength;
+    }
+    if (key + 12 < 128 && kKeyMap.shift[key + 12] >= 0) {
       t.shift4 = kKeyMap.shift[key + 12];
       t.offset4 = tableChoice_[key + 12] * kTableLength;
     }
@@ -73,15 +77,24 @@ class ToneGenerator {
   }
   // Same result as VoiceSamples(key) for the key the tone was prepared for.
   Pair VoiceSamples(const VoiceTone& t) const {
-    const uint32_t c = counters_[t.counter];
-    const double* set = hollow_ ? hollowTables_ : normalTables_;
+    const double* set = WaveSet();
     if (!set) return {0.0, 0.0};
-    return {t.shift8 >= 0 ? set[t.offset8 + (((c << t.shift8) & kPhaseMask) >> 16)] : 0.0,
-            t.shift4 >= 0 ? set[t.offset4 + (((c << t.shift4) & kPhaseMask) >> 16)] : 0.0};
+    const uint32_t c = counters_[t.counter];
+    return {set[t.offset8 + (((c << t.shift8) & kPhaseMask) >> 16)],
+            set[t.offset4 + (((c << t.shift4) & kPhaseMask) >> 16)]};
   }
+  // The wave set the voices read now (hollow or normal); null until the first sample rate.
+  const double* WaveSet() const { return hollow_ ? hollowTables_ : normalTables_; }
+  const uint32_t* Counters() const { return counters_; }
 
   void AdvanceCounters() {
     for (int k = 0; k < kNumCounters; ++k) counters_[k] = (counters_[k] + increments_[k]) & kPhaseMask;
+  }
+  // The same as `samples` calls of AdvanceCounters: the sums wrap modulo 2^32, a multiple of the
+  // 28-bit phase range.
+  void AdvanceCounters(int samples) {
+    const uint32_t n = static_cast<uint32_t>(samples);
+    for (int k = 0; k < kNumCounters; ++k) counters_[k] = (counters_[k] + increments_[k] * n) & kPhaseMask;
   }
 
   // Inspection, for tests and the benchmark.

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "engine/Envelope.h"
-#include "engine/OnePole.h"
+#include "engine/ToneFilterPair.h"
 #include "engine/ToneGenerator.h"
 
 class Voice {
@@ -23,19 +23,16 @@ class Voice {
     } else if (key <= 74) {
       x *= 0.5;
     }
-    filter4.SetCutoff(x);
-    filter8.SetCutoff(x * 0.5);
+    filters.SetCutoffs(x * 0.5, x);
   }
 
   void ResetVoice(double rate) {
     active = held = sustained = false;
     stamp = 0;
     // The filters keep no cutoff (they pass nothing) until the next SetupVoiceFilters.
-    for (LP6* f : {&filter8, &filter4}) {
-      f->SetStepTime(1.0 / rate);
-      f->Clear();
-      f->a = f->b = 0.0;
-    }
+    filters.SetStepTime(1.0 / rate);
+    filters.Clear();
+    filters.Silence();
     envelope.SetRateScale(Envelope::kLn10 / rate);
     envelope.SetRetriggerMode(false);
     envelope.SetAttack(0.01);
@@ -44,9 +41,18 @@ class Voice {
     envelope.SetRelease(0.1);
   }
 
+  // First half of one sample of the voice: ticks the envelope and returns what goes into the 8'
+  // (lane 0) and 4' (lane 1) tone filters, for the given wave set and phase counters.
+  Double2 FilterInput(const double* waveSet, const uint32_t* counters) {
+    envelope.Tick();
+    const uint32_t c = counters[toneSource.counter];
+    const Double2 samples = {waveSet[toneSource.offset8 + (((c << toneSource.shift8) & ToneGenerator::kPhaseMask) >> 16)],
+                             waveSet[toneSource.offset4 + (((c << toneSource.shift4) & ToneGenerator::kPhaseMask) >> 16)]};
+    return envelope.value * samples;
+  }
+
   Envelope envelope;
-  LP6 filter8;
-  LP6 filter4;
+  ToneFilterPair filters;  // 8' and 4' tone low-passes
   double tone = 8000.0;
   bool active = false;
   bool held = false;

@@ -51,8 +51,8 @@ TEST(VoiceFilters, ToneCutoffsPerKey) {
     v.key = r.key;
     v.tone = 8000;
     v.SetupVoiceFilters();
-    EXPECT_DOUBLE_EQ(v.filter4.a, std::exp(r.four * -6.283185307179586 / 44100)) << r.key;
-    EXPECT_DOUBLE_EQ(v.filter8.a, std::exp(r.eight * -6.283185307179586 / 44100)) << r.key;
+    EXPECT_DOUBLE_EQ(v.filters.Pole(ToneFilterPair::kFour), std::exp(r.four * -6.283185307179586 / 44100)) << r.key;
+    EXPECT_DOUBLE_EQ(v.filters.Pole(ToneFilterPair::kEight), std::exp(r.eight * -6.283185307179586 / 44100)) << r.key;
   }
 }
 
@@ -63,7 +63,9 @@ TEST(VoiceFilters, ResetVoiceSilencesFiltersAndSetsEnvelope) {
   v.ResetVoice(48000);
   EXPECT_FALSE(v.active || v.held || v.sustained);
   EXPECT_EQ(v.stamp, 0);
-  EXPECT_EQ(v.filter8.Process(1.0), 0.0);
+  const Double2 out = v.filters.Process(Double2{1.0, 1.0});
+  EXPECT_EQ(out[0], 0.0);
+  EXPECT_EQ(out[1], 0.0);
   EXPECT_EQ(v.envelope.release, 0.1);
   EXPECT_EQ(v.envelope.attack, 0.01);
   EXPECT_EQ(v.envelope.sustain, 1.0);

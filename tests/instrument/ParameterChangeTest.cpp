@@ -16,6 +16,7 @@ constexpr double kTwoPi = 6.283185307179586;
 
 // The cutoff an LP6 was set to, read back from its pole.
 double CutoffHz(const LP6& f) { return -std::log(f.a) / (kTwoPi * f.stepTime); }
+double CutoffHz(const ToneFilterPair& f, int lane) { return -std::log(f.Pole(lane)) / (kTwoPi * f.StepTime()); }
 
 // Renders exactly one control period, so exactly one control step runs (at its first sample).
 void OneControlStep(TestInstrument& inst) { inst.Render(inst.engine.ControlPeriod(), inst.engine.ControlPeriod()); }
@@ -215,8 +216,8 @@ TEST(ParameterChange, ToneSetsRegisterLowPassAndEveryVoiceFilter) {
   for (const Expect& r : rows) {
     const Voice& voice = inst.engine.GetVoice(r.voice);
     EXPECT_NEAR(voice.tone, 18000.0, 1e-9) << "voice " << r.voice;
-    EXPECT_NEAR(CutoffHz(voice.filter4), r.hz4, 1e-6) << "voice " << r.voice << " 4'";
-    EXPECT_NEAR(CutoffHz(voice.filter8), r.hz8, 1e-6) << "voice " << r.voice << " 8'";
+    EXPECT_NEAR(CutoffHz(voice.filters, ToneFilterPair::kFour), r.hz4, 1e-6) << "voice " << r.voice << " 4'";
+    EXPECT_NEAR(CutoffHz(voice.filters, ToneFilterPair::kEight), r.hz8, 1e-6) << "voice " << r.voice << " 8'";
   }
 }
 
@@ -561,8 +562,8 @@ std::vector<std::pair<std::string, double>> Snapshot(Engine& e) {
   add("toneLowPassA", e.ToneFilter().a);
   add("toneLowPassB", e.ToneFilter().b);
   for (int v = 0; v < Engine::kNumVoices; v += 21) {
-    add("voice" + std::to_string(v) + " filter4.a", e.GetVoice(v).filter4.a);
-    add("voice" + std::to_string(v) + " filter8.a", e.GetVoice(v).filter8.a);
+    add("voice" + std::to_string(v) + " filter4.a", e.GetVoice(v).filters.Pole(ToneFilterPair::kFour));
+    add("voice" + std::to_string(v) + " filter8.a", e.GetVoice(v).filters.Pole(ToneFilterPair::kEight));
     add("voice" + std::to_string(v) + " release", e.GetVoice(v).envelope.release);
   }
   add("ladderTarget", e.Ladder().TargetIndex());

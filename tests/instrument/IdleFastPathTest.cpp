@@ -1,0 +1,109 @@
+// The idle fast path must be invisible: an engine that skips silent chunks renders exactly the
+// samples of one that renders every sample, also after the silence, whatever the settings.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <ostream>
+#include <string>
+
+#include "tests/instrument/RenderScenario.h"
+
+namespace {
+
+struct Case {
+  std::string name;
+  double rate;
+  std::function<void(TestInstrument&)> play;
+};
+void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
+
+void NoteAfterSilence(TestInstrument& inst, int key) {
+  inst.Midi(3, 0x90, key, 100);
+  inst.Render(static_cast<int>(inst.engine.SampleRate() * 0.2), 256);
+  inst.Midi(0, 0x80, key, 0);
+  inst.Render(static_cast<int>(inst.engine.SampleRate() * 0.1), 256);
+}
+
+const Case kCases[] = {
+    {"RichScenario44k", 44100, [](TestInstrument& inst) { RenderScenario(inst).Run(); }},
+    {"RichScenario96k", 96000, [](TestInstrument& inst) { RenderScenario(inst).Run(); }},
+    // The phaser's dither flips every sample while it idles: odd chunk lengths must keep its sign.
+    {"PhaserIdlesInOddChunks", 44100,
+     [](TestInstrument& inst) {
+       for (int p : {kPhaserString, kPhaserSynth, kSynth8}) inst.SetPlain(p, 1);
+       inst.Render(1001, 37);
+       inst.Render(55, 1);
+       NoteAfterSilence(inst, 60);
+     }},
+    // A note while the synth filter is still gliding to a cutoff set during the silence.
+    {"CutoffGlidesThroughSilence", 48000,
+     [](TestInstrument& inst) {
+       inst.SetPlain(kSynth8, 1);
+       inst.SetPlain(kSynth4, 1);
+       inst.SetPlain(kVcfLfo, 0.5);
+       inst.Render(20000, 256);
+       inst.SetPlain(kVcfCutoff, 0.1);
+       inst.Render(3000, 100);
+       NoteAfterSilence(inst, 67);
+     }},
+    // Synced ping-pong echo with vibe: only the left clock runs both lines.
+    {"PingPongClocksThroughSilence", 44100,
+     [](TestInstrument& inst) {
+       for (int p : {kDelayPingPong, kDelaySync, kDelayVibe}) inst.SetPlain(p, 1);
+       inst.SetPlain(kDelayMix, 0.5);
+       inst.SetPlain(kDelayVibeSpeed, 3.0);
+       inst.Render(30000, 256);
+       NoteAfterSilence(inst, 50);
+     }},
+};
+
+class IdleFastPath : public ::testing::TestWithParam<Case> {};
+
+TEST_P(IdleFastPath, RendersExactlyWhatTheFullPathRenders) {
+  const Case& c = GetParam();
+  TestInstrument fast(c.rate), full(c.rate);
+  full.engine.SetIdleFastPath(false);
+  c.play(fast);
+  c.play(full);
+
+  EXPECT_GT(fast.engine.SilentChunks(), 10) << "the fast path never engaged";
+  EXPECT_EQ(full.engine.SilentChunks(), 0);
+  ASSERT_EQ(fast.left.size(), full.left.size());
+  ASSERT_GT(full.Peak(), 0.01) << "the case plays no sound";
+  size_t mismatches = 0, first = 0;
+  for (size_t i = 0; i < full.left.size(); ++i) {
+    if (fast.left[i] != full.left[i] || fast.right[i] != full.right[i]) {
+      if (mismatches++ == 0) first = i;
+    }
+  }
+  EXPECT_EQ(mismatches, 0u) << "first at sample " << first << ": " << fast.left[first] << " vs " << full.left[first];
+  for (int k = 0; k < ToneGenerator::kNumCounters; ++k) {
+    EXPECT_EQ(fast.engine.Tones().Counter(k), full.engine.Tones().Counter(k)) << "counter " << k;
+  }
+  EXPECT_EQ(fast.engine.Ladder().CurrentIndex(), full.engine.Ladder().CurrentIndex());
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(fast.engine.GetChorus(i).Phase(), full.engine.GetChorus(i).Phase());
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, IdleFastPath, ::testing::ValuesIn(kCases),
+                         [](const ::testing::TestParamInfo<Case>& p) { return p.param.name; });
+
+// A silent stretch ends at the first chunk that holds an event: a note at any offset of a block
+// that begins in silence sounds from its own sample.
+TEST(IdleFastPathEdges, NoteInsideASilentBlockSoundsOnTime) {
+  TestInstrument inst;
+  inst.SetPlain(kSynth8, 1);
+  inst.SetPlain(kMixStringSynth, 0);
+  inst.SetPlain(kStringViola, 0);
+  inst.SetPlain(kVcfCutoff, 1);
+  inst.Render(44000, 440);  // whole control periods: the next block starts with a control step
+  ASSERT_GT(inst.engine.SilentChunks(), 0);
+  ASSERT_EQ(inst.Peak(), 0.0);
+  const size_t start = inst.left.size();
+  inst.Midi(100, 0x90, 69, 100);
+  inst.Render(256, 256);
+  // Offset 100 lies in the chunk after the control step at sample 88; it sounds at sample 100.
+  for (size_t i = start; i < start + 100; ++i) EXPECT_EQ(inst.left[i], 0.0) << i - start;
+  EXPECT_NE(inst.left[start + 100], 0.0);
+}
+
+}  // namespace
