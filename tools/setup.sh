@@ -7,3 +7,11 @@ if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 $SUDO apt-get update
 $SUDO apt-get install -y --no-install-recommends \
   g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev libsndfile1-dev libcurl4-openssl-dev
+
+# A locale with a ',' decimal separator, so the tests can show that the plug-in's texts do not
+# depend on the host's locale.
+if ! locale -a 2>/dev/null | grep -qiE '^de_DE\.utf-?8$'; then
+  $SUDO apt-get install -y --no-install-recommends locales
+  grep -qE '^de_DE\.UTF-8 UTF-8' /etc/locale.gen 2>/dev/null || echo 'de_DE.UTF-8 UTF-8' | $SUDO tee -a /etc/locale.gen >/dev/null
+  $SUDO locale-gen
+fi

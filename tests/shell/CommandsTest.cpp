@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <clocale>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -410,6 +411,31 @@ TEST(ProgramFolders, FolderOfAChosenFile) {
       {"", ""},                                {"x/y\\z.fxb", "x/y"},
   };
   for (const auto& [path, folder] : cases) EXPECT_EQ(FolderOfPath(path), folder) << path;
+}
+
+}  // namespace
+
+namespace {
+
+// A host running with a ',' decimal separator keeps its locale; the plug-in's texts still use '.'.
+TEST_F(Commands, ConstructionLeavesTheHostLocaleAlone) {
+  const char* names[] = {"de_DE.UTF-8", "de_DE.utf8"};
+  const char* chosen = nullptr;
+  for (const char* name : names) {
+    if (std::setlocale(LC_ALL, name)) {
+      chosen = name;
+      break;
+    }
+  }
+  if (!chosen) GTEST_SKIP() << "no de_DE locale installed (tools/setup.sh installs one)";
+  const std::string before = std::setlocale(LC_ALL, nullptr);
+  std::unique_ptr<Sarn> plug = MakeSarn();
+  EXPECT_EQ(std::setlocale(LC_ALL, nullptr), before);
+  char text[kParamTextSize];
+  plug->GetParam(kVcfResonance)->FormatValue(0.37, false, text, true);
+  std::setlocale(LC_ALL, "C");
+  EXPECT_EQ(std::string(text).find(','), std::string::npos) << text;
+  EXPECT_NE(std::string(text).find('.'), std::string::npos) << text;
 }
 
 }  // namespace
