@@ -1,9 +1,12 @@
 // The shell's Windows services run for real under Wine: the settings file through the system's
 // profile functions, the folder queries, and the editor's file-chooser rules. A plain program (no
 // test framework in the cross build); exits non-zero on the first failed check group.
+#include <winsock2.h>
 #include <windows.h>
 
 #include <climits>
+#include <cstdlib>
+#include <thread>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -12,6 +15,8 @@
 #include "editor/UserFolders.h"
 #include "editor/win/IGraphicsWin.h"
 #include "shell/Configuration.h"
+#include "shell/VersionCheck.h"
+#include "shell/WebRequest.h"
 
 namespace {
 
@@ -140,6 +145,86 @@ void TestProfileSemantics() {
   RemoveDirectoryA(documents.c_str());
 }
 
+// Answers one connection on 127.0.0.1 with reply as the body and keeps the request it received.
+class OneReplyServer {
+ public:
+  explicit OneReplyServer(std::string reply) : mReply(std::move(reply)) {
+    mListener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = 0;
+    bind(mListener, reinterpret_cast<sockaddr*>(&address), sizeof(address));
+    int length = sizeof(address);
+    getsockname(mListener, reinterpret_cast<sockaddr*>(&address), &length);
+    mPort = ntohs(address.sin_port);
+    listen(mListener, 1);
+    mThread = std::thread([this] { Serve(); });
+  }
+  ~OneReplyServer() {
+    closesocket(mListener);
+    mThread.join();
+  }
+  int Port() const { return mPort; }
+  const std::string& Request() const { return mRequest; }
+
+ private:
+  void Serve() {
+    const SOCKET client = accept(mListener, nullptr, nullptr);
+    if (client == INVALID_SOCKET) return;
+    char buffer[4096];
+    while (mRequest.find("\r\n\r\n") == std::string::npos) {
+      const int received = recv(client, buffer, sizeof(buffer), 0);
+      if (received <= 0) break;
+      mRequest.append(buffer, static_cast<size_t>(received));
+    }
+    const std::string answer = "HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\nContent-Length: " +
+                               std::to_string(mReply.size()) + "\r\nConnection: close\r\n\r\n" + mReply;
+    send(client, answer.data(), static_cast<int>(answer.size()), 0);
+    shutdown(client, SD_SEND);
+    closesocket(client);
+  }
+
+  std::string mReply;
+  SOCKET mListener;
+  int mPort = 0;
+  std::string mRequest;
+  std::thread mThread;
+};
+
+// The WinINet request against a local server: the request line, the agent, and the judged reply.
+void TestVersionCheck() {
+  WSADATA data;
+  WSAStartup(MAKEWORD(2, 2), &data);
+  struct Case {
+    const char* reply;
+    int result;
+  };
+  const Case cases[] = {{"1004", kUpdateReplyUnderstood}, {"1012", kUpdateReplyUnderstood},
+                        {"1012<html>", kUpdateNotANumber},  {"", kUpdateNoReply}};
+  for (const Case& c : cases) {
+    OneReplyServer server(c.reply);
+    const std::string address = "127.0.0.1:" + std::to_string(server.Port());
+    _putenv_s(kUpdateServerVariable, address.c_str());
+    CHECK_EQ(CheckForUpdate(nullptr), c.result);
+  }
+  {
+    OneReplyServer server("1005");
+    WebRequest request;
+    request.host = "127.0.0.1";
+    request.port = server.Port();
+    request.object = kVersionQuery;
+    request.agent = kVersionQueryAgent;
+    CHECK_EQ(FetchWebObject(request).text, "1005");
+    CHECK(server.Request().rfind("GET /music/version/?file=sarn HTTP/1.", 0) == 0);
+    CHECK(server.Request().find("User-Agent: Sarn\r\n") != std::string::npos);
+  }
+  // Nothing listening: no reply, and the result says so.
+  _putenv_s(kUpdateServerVariable, "127.0.0.1:9");
+  CHECK_EQ(CheckForUpdate(nullptr), kUpdateNoReply);
+  WSACleanup();
+}
+
 }  // namespace
 
 int main() {
@@ -147,6 +232,7 @@ int main() {
   TestFolders();
   TestFirstStart();
   TestProfileSemantics();
+  TestVersionCheck();
   std::printf("%s: %d failed checks\n", gFailures ? "FAILED" : "passed", gFailures);
   return gFailures ? 1 : 0;
 }
