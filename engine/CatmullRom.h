@@ -1,12 +1,15 @@
 // Four-point cubic used by the clocked lines to move between the audio rate and their own clock.
 #pragma once
 
-// Interpolates between p[1] and p[2] at fraction f (0..1); p holds four samples, oldest first.
-inline double CatmullRom(const double* p, double f) {
-  return p[1] + 0.5 * f * (p[2] - p[0]) +
-         f * f * (p[0] - 2.5 * p[1] + 2.0 * p[2] - 0.5 * p[3]) +
-         f * f * f * (1.5 * (p[1] - p[2]) + 0.5 * (p[3] - p[0]));
+// Interpolates between p1 and p2 at fraction f (0..1), p0..p3 oldest first. T is double or a
+// vector of doubles (every lane interpolated at the same f).
+template <typename T>
+inline T CatmullRom(T p0, T p1, T p2, T p3, double f) {
+  return p1 + 0.5 * f * (p2 - p0) + f * f * (p0 - 2.5 * p1 + 2.0 * p2 - 0.5 * p3) +
+         f * f * f * (1.5 * (p1 - p2) + 0.5 * (p3 - p0));
 }
+// The same for a history of four samples, oldest first.
+inline double CatmullRom(const double* p, double f) { return CatmullRom(p[0], p[1], p[2], p[3], f); }
 
 // Drops the oldest of four history samples and appends x.
 inline void PushHistory(double* h, double x) {

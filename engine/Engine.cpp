@@ -176,7 +176,7 @@ void Engine::Dispatch(const MidiMessage& m) {
 // True when rendering would write only zeros and change nothing but clocks, phases and the synth
 // filter's glide: no voice, no section envelope running, every filter and line at rest.
 bool Engine::NothingCanSound(bool phaserFlag) const {
-  if (voicesMayBeActive_ || !stringEnvelope_.IsIdle() || !synthEnvelope_.IsIdle() || !bassEnvelope_.IsIdle()) {
+  if (activeVoices_ != 0 || !stringEnvelope_.IsIdle() || !synthEnvelope_.IsIdle() || !bassEnvelope_.IsIdle()) {
     return false;
   }
   for (const HP6* stage : {&string8Stage_, &string4Stage_, &synth8Stage_, &synth4Stage_}) {
@@ -220,29 +220,26 @@ void Engine::RenderChunk(double* left, double* right, int frames, bool lowFlag, 
 
     // Lane 0 sums the 8' outputs, lane 1 the 4' outputs, in voice order.
     Double2 stringSum = {0.0, 0.0}, synthSum = {0.0, 0.0};
-    // Skipped while no voice sounds: the sums stay 0.
-    if (voicesMayBeActive_) {
+    // Only the active voices, in voice order; the sums stay 0 while none sounds.
+    if (activeVoices_ != 0) {
       const double* waveSet = tones_.WaveSet();
       const uint32_t* counters = tones_.Counters();
       const int synthKeyLimit = bassFlag ? kLowKeyLimit : -1;  // keys at or below go to the bass voice
-      // Two passes: envelopes and wave reads first, then the filters in a loop free of calls.
-      Voice* sounding[kNumVoices];
-      Double2 inputs[kNumVoices];
-      int count = 0;
-      for (Voice& voice : voices_) {
-        if (!voice.active) continue;
-        inputs[count] = voice.FilterInput(waveSet, counters);
-        sounding[count++] = &voice;
-        voice.active = !voice.envelope.IsIdle();
-      }
-      for (int j = 0; j < count; ++j) {
-        const Double2 out = sounding[j]->filters.Process(inputs[j]);
+      const NormalRange& range = normalRange_;
+      // Scans from the lowest to the highest active voice only.
+      Voice* const end = voices_ + 64 - __builtin_clzll(activeVoices_);
+      uint64_t ended = 0;
+      for (Voice* voice = voices_ + __builtin_ctzll(activeVoices_); voice != end; ++voice) {
+        if (!voice->active) continue;
+        const Double2 out = voice->filters.Process(voice->FilterInput(waveSet, counters), range);
         stringSum += out;
-        if (sounding[j]->key > synthKeyLimit) synthSum += out;
+        if (voice->key > synthKeyLimit) synthSum += out;
+        if (voice->envelope.IsIdle()) {
+          voice->active = false;
+          ended |= uint64_t{1} << (voice - voices_);
+        }
       }
-      bool anyActive = false;
-      for (int j = 0; j < count; ++j) anyActive = anyActive || sounding[j]->active;
-      voicesMayBeActive_ = anyActive;
+      activeVoices_ &= ~ended;
     }
     double string8 = stringSum[0], string4 = stringSum[1], synth8 = synthSum[0], synth4 = synthSum[1];
 
@@ -356,6 +353,7 @@ bool Engine::Reset(double sampleRate, int blockSize) {
 
   allocationCounter_ = 0;
   for (Voice& voice : voices_) voice.ResetVoice(sampleRate);
+  activeVoices_ = 0;
   return true;
 }
 
@@ -402,7 +400,7 @@ void Engine::NoteOn(int key) {
   chosen->key = key;
   chosen->toneSource = tones_.PrepareVoice(key);
   chosen->active = true;
-  voicesMayBeActive_ = true;
+  activeVoices_ |= uint64_t{1} << (chosen - voices_);
   chosen->held = true;
   chosen->stamp = allocationCounter_;
 

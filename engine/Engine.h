@@ -40,7 +40,7 @@ class EngineHost {
 
 class Engine {
  public:
-  static constexpr int kNumVoices = 64;
+  static constexpr int kNumVoices = 64;  // one bit each in a 64-bit mask
   static constexpr int kLowKeyLimit = 55;  // keys at or below feed the low section
   // Rates outside this range render silence (a control period needs at least one sample,
   // and the delay lines are sized from the rate).
@@ -178,8 +178,10 @@ class Engine {
   bool sustain_ = false;
   int allocationCounter_ = 0;
   bool keyboardDisplayFlag_ = false;
-  bool voicesMayBeActive_ = false;  // false only when every voice is known to be inactive
+  uint64_t activeVoices_ = 0;  // bit i: voice i is active (mirrors Voice::active)
   bool idleFastPath_ = true;
+  // Read from memory by the voice loop: cheaper than the constants rebuilt on every voice.
+  NormalRange normalRange_;
   int silentChunks_ = 0;
 
   Settings settings_;

@@ -14,6 +14,13 @@ void Envelope::Trigger() {
   coefficient = attack > 0.0 ? Rate(attack) : std::pow(10.0, 2.3 - 4.5 * attack) * rateScale;
 }
 
+void Envelope::EndAttack() {
+  value = 1.0;
+  stage = kDecay;
+  target = sustain;
+  coefficient = Rate(decay);
+}
+
 void Envelope::Release() {
   if (value > 0.0) {
     stage = kRelease;

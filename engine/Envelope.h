@@ -21,14 +21,10 @@ class Envelope {
   void Tick() {
     if (stage == kIdle) return;
     value = value + (target - value) * coefficient;
+    // Stage changes are rare; keeping them out of line keeps the voice loop free of calls.
     switch (stage) {
       case kAttack:
-        if (value >= 1.0) {
-          value = 1.0;
-          stage = kDecay;
-          target = sustain;
-          coefficient = Rate(decay);
-        }
+        if (value >= 1.0) EndAttack();
         break;
       case kDecay:
         if (retriggerMode && value <= 0.0) Trigger();
@@ -50,6 +46,8 @@ class Envelope {
   void SetSustainLevel(double x);
   void SetRateScale(double s);
   void SetRetriggerMode(bool on) { retriggerMode = on; }
+  // Full level reached: exactly 1, then decay toward the sustain level.
+  void EndAttack();
 
   // Fraction of the remaining distance covered per update for a setting x.
   double Rate(double x) const { return (std::pow(5.0, 3.3 - 7.5 * x) + 0.05) * rateScale; }

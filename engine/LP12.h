@@ -3,6 +3,8 @@
 
 #include <cmath>
 
+#include "engine/Double2.h"
+
 class LP12 {
  public:
   LP12() = default;
@@ -24,6 +26,8 @@ class LP12 {
   bool IsSilent() const { return x1_ == 0.0 && x2_ == 0.0 && y1_ == 0.0 && y2_ == 0.0; }
 
   double Omega() const { return omega_; }
+
+  friend class LP12Pair;
 
   static constexpr double kButterworthQ = 0.7071067811865476;
 
@@ -69,3 +73,43 @@ inline double LP12::Process(double x) {
   y1_ = y;
   return y;
 }
+
+// Two LP12 run side by side (lane 0 and lane 1) with the same recursion, for lines that are clocked
+// together. Load takes both filters' coefficients and states; Store writes the states back.
+class LP12Pair {
+ public:
+  LP12Pair(const LP12& a, const LP12& b)
+      : feedback1_{a.feedback1_, b.feedback1_},
+        feedback2_{a.feedback2_, b.feedback2_},
+        b0_{a.b0_, b.b0_},
+        b1_{a.b1_, b.b1_},
+        x1_{a.x1_, b.x1_},
+        x2_{a.x2_, b.x2_},
+        y1_{a.y1_, b.y1_},
+        y2_{a.y2_, b.y2_} {}
+
+  void Store(LP12& a, LP12& b) const {
+    a.x1_ = x1_[0];
+    b.x1_ = x1_[1];
+    a.x2_ = x2_[0];
+    b.x2_ = x2_[1];
+    a.y1_ = y1_[0];
+    b.y1_ = y1_[1];
+    a.y2_ = y2_[0];
+    b.y2_ = y2_[1];
+  }
+
+  Double2 Process(Double2 x, const NormalRange& range) {
+    x = FlushNonNormal(x, range);
+    const Double2 y = FlushNonNormal(b1_ * x1_ + b0_ * (x + x2_) + feedback1_ * y1_ + feedback2_ * y2_, range);
+    x2_ = x1_;
+    x1_ = x;
+    y2_ = y1_;
+    y1_ = y;
+    return y;
+  }
+
+ private:
+  Double2 feedback1_, feedback2_, b0_, b1_;
+  Double2 x1_, x2_, y1_, y2_;
+};

@@ -222,28 +222,41 @@ void StereoDelay::ProcessPingPong(double& left, double& right) {
   }
   PushHistory(inL, inputFilters_[0].Process(left));
   PushHistory(inR, inputFilters_[1].Process(right));
+  // Both lines share the clock, so they run as the two lanes of one vector (left, right).
+  const NormalRange range;
+  const Double2 in0 = {inL[0], inR[0]}, in1 = {inL[1], inR[1]}, in2 = {inL[2], inR[2]}, in3 = {inL[3], inR[3]};
+  Double2 out0 = {outL[0], outR[0]}, out1 = {outL[1], outR[1]}, out2 = {outL[2], outR[2]}, out3 = {outL[3], outR[3]};
+  LP12Pair outputFilters(outputFilters_[0], outputFilters_[1]);
+  const Double2 lowest = {-kFeedbackLimit, -kFeedbackLimit}, highest = {kFeedbackLimit, kFeedbackLimit};
   while (phase < 1.0) {
     if (--position < 0) position = n - 1;
     int read = position + offset;
     if (read >= n) read -= n;
-    const double oL = outputFilters_[0].Process(lineL[read]);
-    const double oR = outputFilters_[1].Process(lineR[read]);
-    PushHistory(outL, oL);
-    PushHistory(outR, oR);
-    const double writtenL = CatmullRom(inL, phase) + Clamp(oR, -kFeedbackLimit, kFeedbackLimit) * feedback_;
-    const double writtenR = CatmullRom(inR, phase) + Clamp(oL, -kFeedbackLimit, kFeedbackLimit) * feedback_;
-    lineL[position] = writtenL;
-    lineR[position] = writtenR;
-    CountZeroWrite(zeroWrites_[0], writtenL, n);
-    CountZeroWrite(zeroWrites_[1], writtenR, n);
+    const Double2 o = outputFilters.Process(Double2{lineL[read], lineR[read]}, range);
+    out0 = out1;
+    out1 = out2;
+    out2 = out3;
+    out3 = o;
+    const Double2 clamped = ClampLanes(o, lowest, highest);  // o is never NaN: the filter flushes it
+    const Double2 crossed = {clamped[1], clamped[0]};  // each line is fed from the other
+    const Double2 written = CatmullRom(in0, in1, in2, in3, phase) + crossed * feedback_;
+    lineL[position] = written[0];
+    lineR[position] = written[1];
+    CountZeroWrite(zeroWrites_[0], written[0], n);
+    CountZeroWrite(zeroWrites_[1], written[1], n);
     phase += step;
+  }
+  outputFilters.Store(outputFilters_[0], outputFilters_[1]);
+  for (int k = 0; k < 4; ++k) {
+    const Double2 h = k == 0 ? out0 : k == 1 ? out1 : k == 2 ? out2 : out3;
+    outL[k] = h[0];
+    outR[k] = h[1];
   }
   phase -= 1.0;
   const double u = 1.0 - phase * inverseStep_[0];
-  const double wetL = CatmullRom(outR, u);
-  const double wetR = CatmullRom(outL, u);
-  left = dryGain_ * left + wetGain_ * wetL;
-  right = dryGain_ * right + wetGain_ * wetR;
+  const Double2 wet = CatmullRom(out0, out1, out2, out3, u);
+  left = dryGain_ * left + wetGain_ * wet[1];  // the left output plays the right line
+  right = dryGain_ * right + wetGain_ * wet[0];
   writePositions_[0] = position;
   clockPhases_[0] = phase;
 }

@@ -2,33 +2,9 @@
 // exactly the LP6 recursion (non-normal input and output flushed to 0), without branches.
 #pragma once
 
-#include <cfloat>
 #include <cmath>
-#include <cstdint>
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
-typedef double Double2 __attribute__((vector_size(16)));
-typedef int64_t Mask2 __attribute__((vector_size(16)));
-
-// x where x is a normal number, +0 where it is zero, subnormal, infinite or not a number.
-inline Double2 FlushNonNormal(Double2 x) {
-#if defined(__SSE2__)
-  // Spelled out: the generic form below is compiled lane by lane with branches.
-  const __m128d v = reinterpret_cast<__m128d>(x);
-  const __m128d magnitude = _mm_andnot_pd(_mm_set1_pd(-0.0), v);
-  const __m128d normal =
-      _mm_and_pd(_mm_cmpge_pd(magnitude, _mm_set1_pd(DBL_MIN)), _mm_cmple_pd(magnitude, _mm_set1_pd(DBL_MAX)));
-  return reinterpret_cast<Double2>(_mm_and_pd(v, normal));
-#else
-  const Mask2 absBits = {INT64_MAX, INT64_MAX};
-  const Double2 magnitude = reinterpret_cast<Double2>(reinterpret_cast<Mask2>(x) & absBits);
-  const Double2 smallest = {DBL_MIN, DBL_MIN}, largest = {DBL_MAX, DBL_MAX};
-  const Mask2 normal = (magnitude >= smallest) & (magnitude <= largest);
-  return reinterpret_cast<Double2>(reinterpret_cast<Mask2>(x) & normal);
-#endif
-}
+#include "engine/Double2.h"
 
 class ToneFilterPair {
  public:
@@ -48,8 +24,8 @@ class ToneFilterPair {
   }
 
   // y = a * state + b * x per lane.
-  Double2 Process(Double2 x) {
-    const Double2 y = FlushNonNormal(a_ * state_ + b_ * FlushNonNormal(x));
+  Double2 Process(Double2 x, const NormalRange& range = NormalRange()) {
+    const Double2 y = FlushNonNormal(a_ * state_ + b_ * FlushNonNormal(x, range), range);
     state_ = y;
     return y;
   }

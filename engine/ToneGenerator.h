@@ -55,24 +55,24 @@ class ToneGenerator {
 
   // Where a voice key reads its two footages, resolved once per note instead of per sample. A silent
   // footage reads the all-zero table after the wave tables, so the voice loop needs no test.
+  // The 4' phase is the counter shifted by the key's octave plus one; the 8' phase is the same
+  // value shifted back by one (the bit that falls out lies above the 28-bit phase anyway).
   static constexpr int kSilentOffset = kNumTables * kTableLength;
   struct VoiceTone {
     int counter = 0;
-    int shift8 = 0, shift4 = 0;
+    uint32_t octave4 = 1;  // 2 to the 4' footage's octave shift: multiplying shifts (modulo 2^32)
     int offset8 = kSilentOffset, offset4 = kSilentOffset;  // start of the chosen table within a wave set
+    // Table positions of the 8' and 4' samples for a counter value.
+    uint32_t Index8(uint32_t c) const { return ((c * octave4) >> 17) & (kTableLength - 1); }
+    uint32_t Index4(uint32_t c) const { return ((c * octave4) >> 16) & (kTableLength - 1); }
   };
   VoiceTone PrepareVoice(int key) const {
     VoiceTone t;
     if (key < 0 || key > 127) return t;
     t.counter = kKeyMap.counter[key];
-    if (kKeyMap.shift[key] >= 0) {
-      t.shift8 = kKeyMap.shift[key];
-      t.offset8 = tableChoice_[key] * kTableLength;
-    }
-    if (key + 12 < 128 && kKeyMap.shift[key + 12] >= 0) {
-      t.shift4 = kKeyMap.shift[key + 12];
-      t.offset4 = tableChoice_[key + 12] * kTableLength;
-    }
+    t.octave4 = 1u << (kKeyMap.shift[key] + 1 > 0 ? kKeyMap.shift[key] + 1 : 0);
+    if (kKeyMap.shift[key] >= 0) t.offset8 = tableChoice_[key] * kTableLength;
+    if (key + 12 < 128 && kKeyMap.shift[key + 12] >= 0) t.offset4 = tableChoice_[key + 12] * kTableLength;
     return t;
   }
   // Same result as VoiceSamples(key) for the key the tone was prepared for.
@@ -80,8 +80,7 @@ class ToneGenerator {
     const double* set = WaveSet();
     if (!set) return {0.0, 0.0};
     const uint32_t c = counters_[t.counter];
-    return {set[t.offset8 + (((c << t.shift8) & kPhaseMask) >> 16)],
-            set[t.offset4 + (((c << t.shift4) & kPhaseMask) >> 16)]};
+    return {set[t.offset8 + t.Index8(c)], set[t.offset4 + t.Index4(c)]};
   }
   // The wave set the voices read now (hollow or normal); null until the first sample rate.
   const double* WaveSet() const { return hollow_ ? hollowTables_ : normalTables_; }

@@ -46,8 +46,8 @@ class Voice {
   Double2 FilterInput(const double* waveSet, const uint32_t* counters) {
     envelope.Tick();
     const uint32_t c = counters[toneSource.counter];
-    const Double2 samples = {waveSet[toneSource.offset8 + (((c << toneSource.shift8) & ToneGenerator::kPhaseMask) >> 16)],
-                             waveSet[toneSource.offset4 + (((c << toneSource.shift4) & ToneGenerator::kPhaseMask) >> 16)]};
+    const Double2 samples = {waveSet[toneSource.offset8 + toneSource.Index8(c)],
+                             waveSet[toneSource.offset4 + toneSource.Index4(c)]};
     return envelope.value * samples;
   }
 

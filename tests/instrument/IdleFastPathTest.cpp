@@ -106,4 +106,24 @@ TEST(IdleFastPathEdges, NoteInsideASilentBlockSoundsOnTime) {
   EXPECT_NE(inst.left[start + 100], 0.0);
 }
 
+// A change of sample rate resets the voices of held keys; once the rest has died away the engine
+// idles again, and the next note still sounds.
+TEST(IdleFastPathEdges, IdlesAgainAfterARateChangeWithKeysHeld) {
+  TestInstrument inst;
+  inst.engine.NoteOn(60);
+  inst.engine.NoteOn(64);
+  inst.Render(4410, 256);
+  ASSERT_GT(inst.Peak(), 0.0);
+  ASSERT_TRUE(inst.engine.Reset(48000, 256));
+  inst.ApplyAll();
+  inst.engine.AllNotesOff();
+  const int before = inst.engine.SilentChunks();
+  inst.Render(48000 * 3, 256);
+  EXPECT_GT(inst.engine.SilentChunks() - before, 1000);
+  const size_t start = inst.left.size();
+  inst.engine.NoteOn(67);
+  inst.Render(4800, 256);
+  EXPECT_GT(inst.Peak(start), 0.0);
+}
+
 }  // namespace
