@@ -20,21 +20,28 @@ struct NormalRange {
   Double2 largest = {DBL_MAX, DBL_MAX};
 };
 
-// x where x is a normal number, +0 where it is zero, subnormal, infinite or not a number.
-inline Double2 FlushNonNormal(Double2 x, const NormalRange& range) {
+// All ones in the lanes that hold a normal number, zero in those that hold zero, a subnormal,
+// infinity or not a number.
+inline Mask2 NormalMask(Double2 x, const NormalRange& range) {
 #if defined(__SSE2__)
   // Spelled out: the generic form below is compiled lane by lane with branches.
   const __m128d v = reinterpret_cast<__m128d>(x);
   const __m128d magnitude = _mm_andnot_pd(reinterpret_cast<__m128d>(range.signBit), v);
-  const __m128d normal = _mm_and_pd(_mm_cmpge_pd(magnitude, reinterpret_cast<__m128d>(range.smallest)),
-                                    _mm_cmple_pd(magnitude, reinterpret_cast<__m128d>(range.largest)));
-  return reinterpret_cast<Double2>(_mm_and_pd(v, normal));
+  return reinterpret_cast<Mask2>(_mm_and_pd(_mm_cmpge_pd(magnitude, reinterpret_cast<__m128d>(range.smallest)),
+                                            _mm_cmple_pd(magnitude, reinterpret_cast<__m128d>(range.largest))));
 #else
   const Double2 magnitude = reinterpret_cast<Double2>(reinterpret_cast<Mask2>(x) & ~reinterpret_cast<Mask2>(range.signBit));
-  const Mask2 normal = (magnitude >= range.smallest) & (magnitude <= range.largest);
-  return reinterpret_cast<Double2>(reinterpret_cast<Mask2>(x) & normal);
+  return (magnitude >= range.smallest) & (magnitude <= range.largest);
 #endif
 }
+
+// v in the lanes selected by mask, +0 in the others.
+inline Double2 Select(Mask2 mask, Double2 v) {
+  return reinterpret_cast<Double2>(reinterpret_cast<Mask2>(v) & mask);
+}
+
+// x where x is a normal number, +0 where it is zero, subnormal, infinite or not a number.
+inline Double2 FlushNonNormal(Double2 x, const NormalRange& range) { return Select(NormalMask(x, range), x); }
 
 // Each lane limited to lo..hi. For lanes that are not NaN this is exactly v > hi ? hi : v > lo ? v : lo.
 inline Double2 ClampLanes(Double2 v, Double2 lo, Double2 hi) {

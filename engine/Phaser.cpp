@@ -3,9 +3,7 @@
 
 void Phaser::Reset(double sampleRate) {
   if (sampleRate > 0.0 && std::isfinite(sampleRate)) omegaMax_ = 75398.22368615503 / sampleRate;
-  for (auto& channel : states_) {
-    for (double& s : channel) s = 0.0;
-  }
+  for (Double2& stage : states_) stage = Double2{0.0, 0.0};
   for (double& d : coefficients_) d = 0.0;
   cascadeGain_ = 0.0;
   loopNormaliser_ = 0.0;

@@ -3,6 +3,8 @@
 
 #include <cmath>
 
+#include "engine/Double2.h"
+
 class Phaser {
  public:
   Phaser() = default;
@@ -16,31 +18,21 @@ class Phaser {
   // One control tick: moves the LFO and recomputes the coefficients.
   void Tick();
 
-  // One stereo sample pair, in place.
-  void Process(double& left, double& right) {
-    left = ProcessChannel(0, left);
-    right = ProcessChannel(1, right);
-  }
+  // One stereo sample pair, in place. The channels run as the two lanes of one vector.
+  void Process(double& left, double& right);
 
   // True when a zero pair would come out as 0 and change nothing but the dither signs: every stage
   // state is zero (non-normal states are zeroed before use, and zeros stay zero).
   bool IsSilent() const {
-    for (const auto& channel : states_) {
-      for (double s : channel) {
-        if (std::isnormal(s)) return false;
-      }
+    for (const Double2& stage : states_) {
+      if (std::isnormal(stage[0]) || std::isnormal(stage[1])) return false;
     }
     return true;
   }
   // The same as `samples` calls of Process with a zero pair while IsSilent.
   void AdvanceSilent(int samples) {
-    for (auto& channel : states_) {
-      for (double& s : channel) s = 0.0;
-    }
-    if (samples % 2 != 0) {
-      dither_[0] = -dither_[0];
-      dither_[1] = -dither_[1];
-    }
+    for (Double2& stage : states_) stage = Double2{0.0, 0.0};
+    if (samples % 2 != 0) dither_ = -dither_;
   }
 
   // Phaser: Speed, cycles per 1000 control ticks.
@@ -52,11 +44,9 @@ class Phaser {
   double Feedback() const { return feedback_; }
   double LoopFeedback() const { return loopFeedback_; }
   double OmegaMax() const { return omegaMax_; }
-  double State(int channel, int stage) const { return states_[channel][stage]; }
+  double State(int channel, int stage) const { return states_[stage][channel]; }
 
  private:
-  double ProcessChannel(int channel, double x);
-
   double lfoRate_ = 1000.0;
   double speed_ = 0.0;
   double phase_ = 0.0;
@@ -70,25 +60,32 @@ class Phaser {
   double coefficients_[4] = {0.0, 0.0, 0.0, 0.0};
   double loopFeedback_ = 0.0;
   double loopNormaliser_ = 0.0;
-  double states_[2][4] = {{0.0, 0.0, 0.0, 0.0}, {0.0, 0.0, 0.0, 0.0}};
-  double dither_[2] = {1e-13, 1e-13};  // keeps the stages off subnormal numbers; sign flips per sample
+  Double2 states_[4] = {};             // per all-pass stage: left and right state
+  Double2 dither_ = {1e-13, 1e-13};    // keeps the stages off subnormal numbers; sign flips per sample
 };
 
-inline double Phaser::ProcessChannel(int channel, double x) {
-  double* s = states_[channel];
-  const double dither = dither_[channel];
-  for (int k = 0; k < 4; ++k) s[k] = std::isnormal(s[k]) ? s[k] + dither : 0.0;
-  const double d = coefficients_[0];
-  const double cascade = ((s[0] * d + s[1]) * d + s[2]) * d + s[3];
-  const double h = std::isnormal(x) ? x + dither : 0.0;
-  dither_[channel] = -dither;
-
-  const double y = (h * cascadeGain_ + cascade) * loopNormaliser_;
-  double in = h - loopFeedback_ * y;
+inline void Phaser::Process(double& left, double& right) {
+  const NormalRange range;
+  Double2 s[4];
+  // States that are not normal numbers restart from 0; the others get the dither.
   for (int k = 0; k < 4; ++k) {
-    const double out = coefficients_[k] * in + s[k];
+    s[k] = Select(NormalMask(states_[k], range), states_[k] + dither_);
+  }
+  const double d = coefficients_[0];
+  const Double2 cascade = ((s[0] * d + s[1]) * d + s[2]) * d + s[3];
+  const Double2 x = {left, right};
+  const Double2 h = Select(NormalMask(x, range), x + dither_);  // non-normal input counts as 0
+  dither_ = -dither_;
+
+  const Double2 y = (h * cascadeGain_ + cascade) * loopNormaliser_;
+  Double2 in = h - loopFeedback_ * y;
+  for (int k = 0; k < 4; ++k) {
+    const Double2 out = coefficients_[k] * in + s[k];
     s[k] = in - coefficients_[k] * out;
     in = out;
   }
-  return h + (y - h) * wetShare_;
+  for (int k = 0; k < 4; ++k) states_[k] = s[k];
+  const Double2 result = h + (y - h) * wetShare_;
+  left = result[0];
+  right = result[1];
 }
