@@ -19,24 +19,20 @@ class Envelope {
   void Trigger();
   void Release();
   void Tick() {
+    // Decay/sustain first: where every held key spends most of its time.
+    if (stage == kDecay) {
+      value = value + (target - value) * coefficient;
+      if (retriggerMode && value <= 0.0) Trigger();
+      return;
+    }
     if (stage == kIdle) return;
     value = value + (target - value) * coefficient;
     // Stage changes are rare; keeping them out of line keeps the voice loop free of calls.
-    switch (stage) {
-      case kAttack:
-        if (value >= 1.0) EndAttack();
-        break;
-      case kDecay:
-        if (retriggerMode && value <= 0.0) Trigger();
-        break;
-      case kRelease:
-        if (value <= 0.0) {
-          value = 0.0;
-          stage = kIdle;
-        }
-        break;
-      default:
-        break;
+    if (stage == kAttack) {
+      if (value >= 1.0) EndAttack();
+    } else if (value <= 0.0) {  // release
+      value = 0.0;
+      stage = kIdle;
     }
   }
 
