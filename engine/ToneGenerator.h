@@ -70,8 +70,10 @@ class ToneGenerator {
     VoiceTone t;
     if (key < 0 || key > 127) return t;
     t.counter = kKeyMap.counter[key];
-    t.octave4 = 1u << (kKeyMap.shift[key] + 1 > 0 ? kKeyMap.shift[key] + 1 : 0);
-    if (kKeyMap.shift[key] >= 0) t.offset8 = tableChoice_[key] * kTableLength;
+    const int shift8 = kKeyMap.shift[key];
+    const int shift4 = shift8 + 1 > 0 ? shift8 + 1 : 0;
+    t.octave4 = uint32_t{1} << shift4;
+    if (shift8 >= 0) t.offset8 = tableChoice_[key] * kTableLength;
     if (key + 12 < 128 && kKeyMap.shift[key + 12] >= 0) t.offset4 = tableChoice_[key + 12] * kTableLength;
     return t;
   }
