@@ -4,6 +4,7 @@
 #include <sndfile.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
@@ -17,7 +18,13 @@
 
 namespace {
 
-const std::string kDir = SARN_TOOLS_TEST_DIR;
+// ctest runs every test in a process of its own, several at once: each process gets its own folder
+// for the files it writes and the output it captures.
+const std::string kDir = [] {
+  const std::string dir = std::string(SARN_TOOLS_TEST_DIR) + "/run-" + std::to_string(getpid());
+  mkdir(dir.c_str(), 0755);
+  return dir;
+}();
 
 struct RunResult {
   bool exited = false;  // false: killed by a signal (a crash)
