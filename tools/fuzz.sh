@@ -24,7 +24,7 @@ flags="-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefin
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
   -DCMAKE_CXX_FLAGS="$flags" -DSARN_TESTS=OFF -DSARN_BENCHMARKS=OFF >/dev/null
 cmake --build "$build" --target sarn_plugin -j2
-libs="$build/plugin/libsarn_plugin.a $build/params/libsarn_params.a $build/engine/libsarn_engine.a"
+libs="$build/plugin/libsarn_plugin.a $build/editor/libsarn_editor.a $build/params/libsarn_params.a $build/engine/libsarn_engine.a"
 
 compile() {  # output, source, sanitizer flags
   clang++ -std=c++17 -Wall -Wextra -Wshadow $3 -fno-sanitize-recover=undefined -fno-omit-frame-pointer -g -O1 \

@@ -6,22 +6,14 @@
 #include <vector>
 
 #include "params/ParameterTable.h"
-#include "plugin/IPlugBase.h"
+#include "plugin/HostlessInstrument.h"
 #include "plugin/ProgramState.h"
 
-class TestPlug : public IPlugBase {
+class TestPlug : public HostlessInstrument {
  public:
-  TestPlug()
-      : IPlugBase("0-2", kNumParams, 64, "Sarn", "", "Kelmor Music", FourCharCode('s', 'a', 'r', 'n'), 0x00010004,
-                  true, true) {
-    DefineInstrumentParameters(GetParam(0));
-  }
+  TestPlug() : HostlessInstrument(0x00010004) {}
 
   void ApplyParameter(int index) override { applied.push_back(index); }
-  bool SaveProgramState(DataChunk& chunk) override { return SaveTaggedProgramState(*this, chunk); }
-  int LoadProgramState(const DataChunk& chunk, int position) override {
-    return LoadTaggedProgramState(*this, chunk, position);
-  }
   void PresetsChanged() override { ++presetsChanged; }
 
   void BeginParameterEdit(int index) override { beginEdits.push_back(index); }
@@ -30,19 +22,10 @@ class TestPlug : public IPlugBase {
   }
   void EndParameterEdit(int index) override { endEdits.push_back(index); }
   void NotifyHostOfProgramChange() override { ++programChanges; }
-  bool IsRenderingOffline() override { return false; }
-  int64_t GetSamplePosition() override { return 0; }
-  double GetTempo() override { return 120.0; }
-  void GetTimeSignature(int& numerator, int& denominator) override { numerator = denominator = 4; }
-  void GetTransportInfo(TimeInfo&) override {}
-  int GetHost() override { return 0; }
-  void ResizeEditor() override {}
-  void HostSpecificInit() override {}
   bool SendMidiMessage(const MidiMessage& message) override {
     midiOut.push_back(message);
     return true;
   }
-  bool SendSysEx(const SysExMessage&) override { return true; }
 
   // Sets every parameter to a distinct in-range value derived from seed.
   void SetDistinctValues(int seed) {

@@ -1,0 +1,16 @@
+#include "plugin/HostlessInstrument.h"
+
+#include "params/ParameterTable.h"
+#include "plugin/ProgramState.h"
+
+HostlessInstrument::HostlessInstrument(int32_t version)
+    : IPlugBase("0-2", kNumParams, kPrograms, "Sarn", "", "Kelmor Music", FourCharCode('s', 'a', 'r', 'n'), version,
+                true, true) {
+  DefineInstrumentParameters(GetParam(0));
+}
+
+bool HostlessInstrument::SaveProgramState(DataChunk& chunk) { return SaveTaggedProgramState(*this, chunk); }
+
+int HostlessInstrument::LoadProgramState(const DataChunk& chunk, int position) {
+  return LoadTaggedProgramState(*this, chunk, position);
+}
