@@ -1,5 +1,16 @@
 #include "editor/IGraphics.h"
 
+#include "editor/UserFolders.h"
+
+namespace {
+
+std::string WithSeparator(std::string folder) {
+  if (!folder.empty() && folder.back() != PathSeparator()) folder += PathSeparator();
+  return folder;
+}
+
+}  // namespace
+
 void IGraphics::ApplyParameterFromPlugin(int, double, bool) {}
 
 void IGraphics::SetControlsFromPlugin(int, double) {}
@@ -16,6 +27,8 @@ std::string IGraphics::HostProgramFolder() { return {}; }
 
 std::string IGraphics::ModuleFolder() { return {}; }
 
-std::string IGraphics::DesktopFolder() { return {}; }
+std::string IGraphics::DesktopFolder() { return WithSeparator(::DesktopFolder()); }
 
-std::string IGraphics::AppDataFolder(bool) { return {}; }
+std::string IGraphics::AppDataFolder(bool common) {
+  return WithSeparator(common ? CommonAppDataFolder() : LocalAppDataFolder());
+}

@@ -55,7 +55,8 @@ class IGraphics {
   // Asks question (when given) in a Yes/No box and opens url only on Yes. True when the address was
   // opened; otherwise failureText (when given) is shown and the result is false.
   virtual bool OpenWebAddress(const char* url, const char* caption, const char* question, const char* failureText);
-  // Folders end with the platform's separator; empty when unknown.
+  // Folders end with the platform's separator; empty when unknown. The desktop and application-data
+  // folders come from the user-folder queries of the platform being built.
   virtual std::string HostProgramFolder();
   virtual std::string ModuleFolder();
   virtual std::string DesktopFolder();

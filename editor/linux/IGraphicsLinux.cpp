@@ -5,18 +5,12 @@
 
 #include <climits>
 
-#include "editor/UserFolders.h"
 
 namespace {
 
 std::string FolderWithSeparator(const std::string& path) {
   const size_t cut = path.rfind('/');
   return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
-}
-
-std::string WithSeparator(std::string folder) {
-  if (!folder.empty() && folder.back() != '/') folder += '/';
-  return folder;
 }
 
 }  // namespace
@@ -76,10 +70,4 @@ std::string IGraphicsLinux::ModuleFolder() {
   char resolved[PATH_MAX];
   if (!realpath(info.dli_fname, resolved)) return {};
   return FolderWithSeparator(resolved);
-}
-
-std::string IGraphicsLinux::DesktopFolder() { return WithSeparator(::DesktopFolder()); }
-
-std::string IGraphicsLinux::AppDataFolder(bool common) {
-  return WithSeparator(common ? CommonAppDataFolder() : LocalAppDataFolder());
 }

@@ -42,8 +42,6 @@ class IGraphicsLinux : public IGraphics {
   bool OpenWebAddress(const char* url, const char* caption, const char* question, const char* failureText) override;
   std::string HostProgramFolder() override;
   std::string ModuleFolder() override;
-  std::string DesktopFolder() override;
-  std::string AppDataFolder(bool common) override;
 
  private:
   std::deque<int> mAnswers;

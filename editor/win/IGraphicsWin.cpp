@@ -6,7 +6,6 @@
 
 #include <cstring>
 
-#include "editor/UserFolders.h"
 
 namespace {
 
@@ -35,11 +34,6 @@ std::string FolderOfModule(HMODULE module) {
   std::string text(path, length);
   const size_t cut = text.find_last_of("\\/");
   return cut == std::string::npos ? std::string() : text.substr(0, cut + 1);
-}
-
-std::string WithSeparator(std::string folder) {
-  if (!folder.empty() && folder.back() != '\\') folder += '\\';
-  return folder;
 }
 
 }  // namespace
@@ -152,10 +146,4 @@ std::string IGraphicsWin::ModuleFolder() {
                        reinterpret_cast<LPCSTR>(&FolderOfModule), &module);
   }
   return module ? FolderOfModule(module) : std::string();
-}
-
-std::string IGraphicsWin::DesktopFolder() { return WithSeparator(::DesktopFolder()); }
-
-std::string IGraphicsWin::AppDataFolder(bool common) {
-  return WithSeparator(common ? CommonAppDataFolder() : LocalAppDataFolder());
 }

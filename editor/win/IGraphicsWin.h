@@ -20,8 +20,6 @@ class IGraphicsWin : public IGraphics {
   bool OpenWebAddress(const char* url, const char* caption, const char* question, const char* failureText) override;
   std::string HostProgramFolder() override;
   std::string ModuleFolder() override;
-  std::string DesktopFolder() override;
-  std::string AppDataFolder(bool common) override;
 
   // The filter text of a file chooser for a space-separated extension list: "*.fxp;*.fxb" twice,
   // each followed by a terminator, then the closing terminator. Empty when it would not fit 256 bytes.
