@@ -10,45 +10,35 @@
 namespace {
 
 // Folders shared by every instance of the process, set up by the first command of any instance.
-struct SharedFolders {
-  std::mutex mutex;
-  bool created = false;
-  std::string lastProgramFolder;
-  std::string lastStartupBankFolder;
+class SharedFolders {
+ public:
+  enum Kind { kProgram, kStartupBank };
+
+  void EnsureCreated(const Configuration& config) {
+    std::lock_guard<std::mutex> lock(mMutex);
+    if (mCreated) return;
+    mFolders[kProgram] = config.ProgramFolder();
+    mFolders[kStartupBank] = config.DocumentsFolder();
+    mCreated = true;
+  }
+  std::string Get(Kind kind) {
+    std::lock_guard<std::mutex> lock(mMutex);
+    return mFolders[kind];
+  }
+  void Set(Kind kind, const std::string& folder) {
+    std::lock_guard<std::mutex> lock(mMutex);
+    mFolders[kind] = folder;
+  }
+
+ private:
+  std::mutex mMutex;
+  bool mCreated = false;
+  std::string mFolders[2];
 };
 
 SharedFolders& Folders() {
   static SharedFolders folders;
   return folders;
-}
-
-void EnsureFolders(const Configuration& config) {
-  SharedFolders& folders = Folders();
-  std::lock_guard<std::mutex> lock(folders.mutex);
-  if (folders.created) return;
-  folders.lastProgramFolder = config.ProgramFolder();
-  folders.lastStartupBankFolder = config.DocumentsFolder();
-  folders.created = true;
-}
-
-std::string LastProgramFolder() {
-  std::lock_guard<std::mutex> lock(Folders().mutex);
-  return Folders().lastProgramFolder;
-}
-
-void SetLastProgramFolder(const std::string& folder) {
-  std::lock_guard<std::mutex> lock(Folders().mutex);
-  Folders().lastProgramFolder = folder;
-}
-
-std::string LastStartupBankFolder() {
-  std::lock_guard<std::mutex> lock(Folders().mutex);
-  return Folders().lastStartupBankFolder;
-}
-
-void SetLastStartupBankFolder(const std::string& folder) {
-  std::lock_guard<std::mutex> lock(Folders().mutex);
-  Folders().lastStartupBankFolder = folder;
 }
 
 // "%s" texts are formed in a buffer of this size, as the message boxes have always shown them.
@@ -100,7 +90,7 @@ std::string ProgramFileName(const std::string& programName) {
 }
 
 void Synth::ExecuteCommand(IGraphics* editor, int number) {
-  EnsureFolders(mConfig);
+  Folders().EnsureCreated(mConfig);
   switch (number) {
     case kCommandCopyProgram:
       CopyProgram();
@@ -116,14 +106,15 @@ void Synth::ExecuteCommand(IGraphics* editor, int number) {
     case kCommandLoadProgram:
     case kCommandLoadBank: {
       const bool bank = number == kCommandLoadBank;
-      const std::string path = ChooseFile(editor, IGraphics::kFileOpen, "", LastProgramFolder(), bank ? "fxb" : "fxp");
+      const std::string path =
+          ChooseFile(editor, IGraphics::kFileOpen, "", Folders().Get(SharedFolders::kProgram), bank ? "fxb" : "fxp");
       if (path.empty()) break;
       bool loaded;
       {
         LockGuard lock(Mutex());
         loaded = bank ? LoadBankFile(*this, path.c_str()) : LoadProgramFile(*this, path.c_str());
       }
-      SetLastProgramFolder(FolderOfPath(path));
+      Folders().Set(SharedFolders::kProgram, FolderOfPath(path));
       if (!loaded) ShowError(editor, "Cannot load file!");
       break;
     }
@@ -131,7 +122,8 @@ void Synth::ExecuteCommand(IGraphics* editor, int number) {
     case kCommandSaveBank: {
       const bool bank = number == kCommandSaveBank;
       const std::string proposed = bank ? std::string("Sarn") : ProgramFileName(GetPresetName(GetCurrentPresetIdx()));
-      const std::string path = ChooseFile(editor, IGraphics::kFileSave, proposed, LastProgramFolder(), bank ? "fxb" : "fxp");
+      const std::string path = ChooseFile(editor, IGraphics::kFileSave, proposed,
+                                          Folders().Get(SharedFolders::kProgram), bank ? "fxb" : "fxp");
       if (path.empty()) break;
       bool saved;
       {
@@ -139,15 +131,15 @@ void Synth::ExecuteCommand(IGraphics* editor, int number) {
         ModifyCurrentPreset();
         saved = bank ? SaveBankFile(*this, path.c_str()) : SaveProgramFile(*this, path.c_str());
       }
-      SetLastProgramFolder(FolderOfPath(path));
+      Folders().Set(SharedFolders::kProgram, FolderOfPath(path));
       if (!saved) ShowError(editor, "Cannot save file!");
       break;
     }
     case kCommandSelectStartupBank: {
-      const std::string path = ChooseFile(editor, IGraphics::kFileOpen, "", LastStartupBankFolder(), "fxb");
+      const std::string path = ChooseFile(editor, IGraphics::kFileOpen, "", Folders().Get(SharedFolders::kStartupBank), "fxb");
       if (path.empty()) break;
       mConfig.SetStartupBank(path);
-      SetLastStartupBankFolder(FolderOfPath(path));
+      Folders().Set(SharedFolders::kStartupBank, FolderOfPath(path));
       break;
     }
     case kCommandLoadStartupBank: {
@@ -169,11 +161,11 @@ void Synth::ExecuteCommand(IGraphics* editor, int number) {
       break;
     }
     case kCommandDefaultPath: {
-      std::string folder = LastProgramFolder();
+      std::string folder = Folders().Get(SharedFolders::kProgram);
       if (folder.empty()) folder = mConfig.DocumentsFolder();
       const std::string path = ChooseFile(editor, IGraphics::kFileSave, "[file name is ignored]", folder, " ");
       if (path.empty()) break;
-      SetLastProgramFolder(FolderOfPath(path));
+      Folders().Set(SharedFolders::kProgram, FolderOfPath(path));
       mConfig.SaveDefaultPath(FolderOfPath(path));
       break;
     }
