@@ -1,0 +1,83 @@
+#!/usr/bin/python3
+"""Composes the face from resources/img/ as the editor would show it, to out/preview.png.
+
+Pastes one frame of each control image at its place over back.png, with a spread of values:
+some lamps lit, sliders and knobs at various positions, a few keys held, LEARN armed.
+
+    /usr/bin/python3 tools/artwork/preview.py [image folder] [output file]
+"""
+
+import os
+import sys
+
+import cairo
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import layout  # noqa: E402
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.join(HERE, "..", "..")
+
+LIT = {5, 7, 13, 15, 19, 34, 41, 42, 45}            # parameters whose lamps are on
+HELD = {36, 43, 48, 60, 64, 67, 70, 75, 78}          # notes shown as held
+PRESSED = {(3, None)}                                # (parameter, _) of a button shown pressed
+
+
+def value_of(ctl, n):
+    """A frame index for the preview: a spread of positions that exercises every image."""
+    kind, p = ctl["kind"], ctl["param"]
+    frames = layout.IMAGES[ctl["image"]][2] if ctl["image"] else 1
+    if kind in ("slider", "knob"):
+        return (p * 23 + 7) % frames if p not in (0, 1, 10, 29, 30, 31) else frames // 2
+    if kind == "lamp":
+        return 1 if p in LIT else 0
+    if kind == "key":
+        return 1 if p in HELD else 0
+    if kind == "learn":
+        return 1
+    if kind == "kick" and p == -63:
+        return 1
+    if kind == "button" and p == 15:
+        return 1
+    return 0
+
+
+def main():
+    img_dir = sys.argv[1] if len(sys.argv) > 1 else os.path.join(ROOT, "resources", "img")
+    out = sys.argv[2] if len(sys.argv) > 2 else os.path.join(ROOT, "out", "preview.png")
+    surf = cairo.ImageSurface(cairo.FORMAT_RGB24, layout.FACE_W, layout.FACE_H)
+    c = cairo.Context(surf)
+    strips = {}
+    for n, ctl in enumerate(layout.controls()):
+        if not ctl["image"]:
+            continue
+        name = ctl["image"]
+        if name not in strips:
+            strips[name] = cairo.ImageSurface.create_from_png(os.path.join(img_dir, name + ".png"))
+        fw, fh, frames = layout.IMAGES[name]
+        frame = min(value_of(ctl, n), frames - 1)
+        l, t, _, _ = ctl["rect"]
+        c.save()
+        c.rectangle(l, t, fw, fh)
+        c.clip()
+        c.set_source_surface(strips[name], l, t - frame * fh)
+        c.paint()
+        c.restore()
+    # the editor's own text: version, program number and name (white at alpha 192)
+    c.select_font_face("Liberation Sans")
+    c.set_source_rgba(1, 1, 1, 192 / 255)
+    for text, (l, t, r, b), size, align in (("1.0.4.N", (300, 24, 316, 40), 12, "r"),
+                                             ("07", (399, 24, 423, 40), 15, "c"),
+                                             ("Big Strings", (449, 24, 641, 40), 15, "c")):
+        c.set_font_size(size)
+        e = c.text_extents(text)
+        x = r - e.x_advance if align == "r" else (l + r - e.x_advance) / 2
+        c.move_to(round(x), round((t + b) / 2 + size * 0.35))
+        c.show_text(text)
+    os.makedirs(os.path.dirname(os.path.abspath(out)), exist_ok=True)
+    surf.write_to_png(out)
+    print("wrote", out)
+
+
+if __name__ == "__main__":
+    main()
