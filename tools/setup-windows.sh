@@ -1,6 +1,7 @@
 #!/bin/sh
-# Installs the Windows cross toolchains (mingw-w64, posix thread model), zlib for mingw, and the
-# 64- and 32-bit Wine plus Xvfb that the Windows module tests run under. Safe to run again.
+# Installs the Windows cross toolchains (mingw-w64, posix thread model), zlib for mingw, the tools
+# that unpack Debian's libpng source for build-win/libpng.sh, and the 64- and 32-bit Wine plus Xvfb
+# that the Windows module tests run under. Safe to run again.
 set -eu
 
 export DEBIAN_FRONTEND=noninteractive
@@ -12,7 +13,7 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
 fi
 $SUDO apt-get update
 $SUDO apt-get install -y --no-install-recommends \
-  g++-mingw-w64-x86-64 g++-mingw-w64-i686 libz-mingw-w64-dev wine64 xvfb
+  g++-mingw-w64-x86-64 g++-mingw-w64-i686 libz-mingw-w64-dev dpkg-dev wine64 xvfb
 $SUDO apt-get install -y --no-install-recommends wine32:i386
 
 # The build uses the -posix compilers (std::mutex needs the posix thread model).

@@ -1,0 +1,165 @@
+// PNG decoding with libpng into B,G,R,A bitmaps, and the module's table of built-in images.
+#include "raster/PngDecoder.h"
+
+#include <png.h>
+
+#include <atomic>
+#include <csetjmp>
+#include <cstring>
+#include <map>
+#include <mutex>
+#include <vector>
+
+#include "raster/RasterPlatform.h"
+
+namespace {
+
+// A damaged or hostile header must not make the decoder ask for gigabytes.
+constexpr png_uint_32 kMaxSide = 16384;
+constexpr size_t kMaxPixels = size_t{64} << 20;
+// The largest file LoadPngFile reads; the editor's images are a few hundred kilobytes.
+constexpr size_t kMaxFileBytes = size_t{256} << 20;
+
+std::atomic<int> gDecodes{0};
+
+struct EmbeddedImage {
+  const void* data;
+  size_t size;
+};
+
+std::mutex& RegistryLock() {
+  static std::mutex lock;
+  return lock;
+}
+
+std::map<int, EmbeddedImage>& Registry() {
+  static std::map<int, EmbeddedImage> images;
+  return images;
+}
+
+struct MemoryReader {
+  const unsigned char* data;
+  size_t size;
+  size_t position;
+};
+
+void ReadFromMemory(png_structp png, png_bytep out, png_size_t length) {
+  auto* reader = static_cast<MemoryReader*>(png_get_io_ptr(png));
+  if (length > reader->size - reader->position) png_error(png, "truncated");
+  std::memcpy(out, reader->data + reader->position, length);
+  reader->position += length;
+}
+
+// libpng reports errors here; control returns to the setjmp in Decode. Nothing is printed.
+[[noreturn]] void OnError(png_structp png, png_const_charp) { png_longjmp(png, 1); }
+void OnWarning(png_structp, png_const_charp) {}
+
+// What Decode fills in. It lives in the caller's frame, so the longjmp out of libpng skips no
+// destructor: Decode itself holds only plain values.
+struct Decoding {
+  std::unique_ptr<LICE_MemBitmap> bitmap;
+  std::vector<png_bytep> rows;
+};
+
+bool Decode(png_structp png, png_infop info, Decoding& out) {
+  if (setjmp(png_jmpbuf(png))) return false;
+  png_set_sig_bytes(png, 8);
+  png_set_user_limits(png, kMaxSide, kMaxSide);
+  png_read_info(png, info);
+
+  const png_uint_32 width = png_get_image_width(png, info);
+  const png_uint_32 height = png_get_image_height(png, info);
+  if (width == 0 || height == 0 || width > kMaxSide || height > kMaxSide ||
+      static_cast<size_t>(width) * height > kMaxPixels) {
+    return false;
+  }
+  const int colourType = png_get_color_type(png, info);
+  const int depth = png_get_bit_depth(png, info);
+
+  if (colourType == PNG_COLOR_TYPE_PALETTE) png_set_palette_to_rgb(png);
+  if (colourType == PNG_COLOR_TYPE_GRAY && depth < 8) png_set_expand_gray_1_2_4_to_8(png);
+  if (png_get_valid(png, info, PNG_INFO_tRNS)) png_set_tRNS_to_alpha(png);
+  if (depth == 16) png_set_strip_16(png);
+  if (colourType == PNG_COLOR_TYPE_GRAY || colourType == PNG_COLOR_TYPE_GRAY_ALPHA) png_set_gray_to_rgb(png);
+  png_set_filler(png, 0xff, PNG_FILLER_AFTER);  // only acts where the image has no alpha
+  png_set_bgr(png);
+  png_set_interlace_handling(png);
+  png_read_update_info(png, info);
+  if (png_get_rowbytes(png, info) != static_cast<size_t>(width) * 4) return false;
+
+  out.bitmap.reset(new LICE_MemBitmap(static_cast<int>(width), static_cast<int>(height)));
+  if (out.bitmap->Width() != static_cast<int>(width) || out.bitmap->Height() != static_cast<int>(height)) {
+    return false;
+  }
+  out.rows.resize(height);
+  for (png_uint_32 y = 0; y < height; ++y) {
+    out.rows[y] = reinterpret_cast<png_bytep>(out.bitmap->Row(static_cast<int>(y)));
+  }
+  png_read_image(png, out.rows.data());
+  // Reads up to the end chunk, so a file cut after its image data still counts as damaged.
+  png_read_end(png, nullptr);
+  return true;
+}
+
+}  // namespace
+
+std::unique_ptr<LICE_MemBitmap> DecodePng(const void* data, size_t size) {
+  if (!data || size <= 8 - 1) return nullptr;
+  const auto* bytes = static_cast<const unsigned char*>(data);
+  if (png_sig_cmp(bytes, 0, 8) != 0) return nullptr;
+
+  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, OnError, OnWarning);
+  if (!png) return nullptr;
+  png_infop info = png_create_info_struct(png);
+  if (!info) {
+    png_destroy_read_struct(&png, nullptr, nullptr);
+    return nullptr;
+  }
+  MemoryReader reader{bytes, size, 8};
+  png_set_read_fn(png, &reader, ReadFromMemory);
+
+  Decoding decoding;
+  const bool ok = Decode(png, info, decoding);
+  png_destroy_read_struct(&png, &info, nullptr);
+  if (!ok) return nullptr;
+  gDecodes.fetch_add(1, std::memory_order_relaxed);
+  return std::move(decoding.bitmap);
+}
+
+std::unique_ptr<LICE_MemBitmap> LoadPngFile(const char* path, bool checkExtension) {
+  if (!path) return nullptr;
+  const size_t length = std::strlen(path);
+  if (checkExtension) {
+    if (length < 4) return nullptr;
+    const char* ext = path + length - 4;
+    static const char kLower[] = ".png";
+    for (int i = 0; i < 4; ++i) {
+      const char c = (ext[i] >= 'A' && ext[i] <= 'Z') ? static_cast<char>(ext[i] - 'A' + 'a') : ext[i];
+      if (c != kLower[i]) return nullptr;
+    }
+  }
+  std::vector<unsigned char> bytes;
+  if (!raster_platform::ReadFile(path, kMaxFileBytes, bytes)) return nullptr;
+  return DecodePng(bytes.data(), bytes.size());
+}
+
+std::unique_ptr<LICE_MemBitmap> LoadPngResource(void* module, int id) {
+  const void* data = nullptr;
+  size_t size = 0;
+  if (raster_platform::FindModuleImage(module, id, data, size)) return DecodePng(data, size);
+  {
+    std::lock_guard<std::mutex> hold(RegistryLock());
+    const auto found = Registry().find(id);
+    if (found == Registry().end()) return nullptr;
+    data = found->second.data;
+    size = found->second.size;
+  }
+  return DecodePng(data, size);
+}
+
+void RegisterEmbeddedPng(int id, const void* data, size_t size) {
+  std::lock_guard<std::mutex> hold(RegistryLock());
+  Registry()[id] = EmbeddedImage{data, size};
+}
+
+int PngDecodeCount() { return gDecodes.load(std::memory_order_relaxed); }
