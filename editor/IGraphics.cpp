@@ -1,6 +1,21 @@
 #include "editor/IGraphics.h"
 
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <locale>
+#include <mutex>
+#include <sstream>
+
+#include "editor/EditorHost.h"
+#include "editor/IControl.h"
+#include "editor/PopupMenu.h"
+#include "editor/StandardControls.h"
 #include "editor/UserFolders.h"
+#include "raster/Bitmap.h"
+#include "raster/Blit.h"
+#include "raster/CachedFont.h"
+#include "raster/PngDecoder.h"
 
 namespace {
 
@@ -9,19 +24,481 @@ std::string WithSeparator(std::string folder) {
   return folder;
 }
 
+// Decoded images by resource identifier, for the life of the process: each identifier is decoded once
+// however many editors ask for it.
+struct ImageCache {
+  struct Entry {
+    int id;
+    std::unique_ptr<LICE_MemBitmap> bitmap;  // null when the image could not be decoded
+  };
+  std::mutex lock;
+  std::vector<Entry> entries;
+};
+
+ImageCache& Images() {
+  static ImageCache cache;
+  return cache;
+}
+
+// Fonts shared by size, orientation, style and face.
+struct FontCache {
+  struct Entry {
+    int size;
+    int orientation;
+    int style;
+    std::string face;
+    std::unique_ptr<LICE_CachedFont> font;  // null when no font matched
+  };
+  std::mutex lock;
+  std::vector<Entry> entries;
+  int created = 0;
+};
+
+FontCache& Fonts() {
+  static FontCache cache;
+  return cache;
+}
+
+LICE_IFont* FindOrCreateFont(const TextStyle& style) {
+  FontCache& cache = Fonts();
+  std::lock_guard<std::mutex> guard(cache.lock);
+  for (const FontCache::Entry& entry : cache.entries) {
+    if (entry.size == style.size && entry.orientation == style.orientation && entry.style == style.style &&
+        entry.face == style.face) {
+      return entry.font.get();
+    }
+  }
+  LICE_FontSpec spec;
+  spec.face = style.face;
+  spec.height = style.size;
+  spec.weight = style.style == TextStyle::kBold ? 700 : 400;
+  spec.italic = style.style == TextStyle::kItalic;
+  spec.quality = style.quality;
+  spec.orientation = style.orientation * 10;
+  std::unique_ptr<LICE_CachedFont> font;
+  if (LICE_FontHandle handle = LICE_CreateFont(spec)) {
+    font = std::make_unique<LICE_CachedFont>();
+    if (font->SetFromHandle(handle, LICE_CachedFont::kOwnsHandle | LICE_CachedFont::kPreferNative)) {
+      ++cache.created;
+    } else {
+      font.reset();
+    }
+  }
+  cache.entries.push_back({style.size, style.orientation, style.style, style.face, std::move(font)});
+  return cache.entries.back().font.get();
+}
+
+LICE_IFont* FontFor(TextStyle& style) {
+  if (!style.cachedFont) style.cachedFont = FindOrCreateFont(style);
+  return style.cachedFont;
+}
+
+LICE_pixel ToPixel(const Colour& c) { return LICE_RGBA(c.R, c.G, c.B, c.A); }
+
+int TextFlags(const TextStyle& style, const Colour& colour) {
+  int flags = LICE_DT_NOCLIP;
+  if (style.align == TextStyle::kAlignCentre) flags |= LICE_DT_CENTER;
+  if (style.align == TextStyle::kAlignRight) flags |= LICE_DT_RIGHT;
+  if (colour.A != 255) flags |= LICE_DT_USEFGALPHA;
+  return flags;
+}
+
+bool Overlaps(const Rect& area, const Rect& control) {
+  return area.right >= control.left && area.left < control.right && area.bottom >= control.top &&
+         area.top < control.bottom;
+}
+
+uint64_t DoubleBits(double value) {
+  uint64_t bits;
+  std::memcpy(&bits, &value, sizeof(bits));
+  return bits;
+}
+
+double BitsDouble(uint64_t bits) {
+  double value;
+  std::memcpy(&value, &bits, sizeof(value));
+  return value;
+}
+
 }  // namespace
 
-void IGraphics::ApplyParameterFromPlugin(int, double, bool) {}
+static_assert(std::atomic<uint64_t>::is_always_lock_free, "parameter handover must not lock");
 
-void IGraphics::SetControlsFromPlugin(int, double) {}
+IGraphics::IGraphics(EditorHost* plug, int width, int height) : mPlug(plug), mWidth(width), mHeight(height) {}
 
-bool IGraphics::OpenWindow(void*) { return false; }
+IGraphics::~IGraphics() { DeleteControls(); }
+
+void IGraphics::DeleteControls() {
+  while (!mControls.empty()) mControls.pop_back();
+  mCaptured = mHovered = -1;
+  mKeyCatcher = nullptr;
+}
+
+void IGraphics::CreateSurface() {
+  mSurface = std::make_unique<LICE_SysBitmap>(mWidth, mHeight);
+  mScratch = std::make_unique<LICE_MemBitmap>();
+}
+
+// ---- Plug-in side ----
+
+void IGraphics::AttachToPlugin(int parameterCount) {
+  if (parameterCount > mMailboxSize) {
+    mMailbox = std::make_unique<MailboxSlot[]>(static_cast<size_t>(parameterCount));
+    mMailboxSize = parameterCount;
+  }
+  CreateSurface();
+}
+
+void IGraphics::ApplyParameterFromPlugin(int index, double value, bool normalized) {
+  if (index < 0 || index >= mMailboxSize) return;
+  if (!normalized) {
+    EditorParameter parameter;
+    if (!mPlug || !mPlug->DescribeParameter(index, parameter)) return;
+    const double range = parameter.maximum - parameter.minimum;
+    if (!(range > 0.0) || std::isnan(value)) {
+      value = 0.0;
+    } else {
+      value = std::clamp(value, parameter.minimum, parameter.maximum);
+      value = std::pow((value - parameter.minimum) / range, 1.0 / parameter.shape);
+    }
+  }
+  MailboxSlot& slot = mMailbox[static_cast<size_t>(index)];
+  slot.bits.store(DoubleBits(value), std::memory_order_relaxed);
+  slot.pending.store(true, std::memory_order_release);
+  mAnyPending.store(true, std::memory_order_release);
+}
+
+void IGraphics::SyncFromPlugin() {
+  // A quiet tick costs one load.
+  if (!mAnyPending.load(std::memory_order_acquire) || !mAnyPending.exchange(false, std::memory_order_acq_rel)) {
+    return;
+  }
+  for (int i = 0; i < mMailboxSize; ++i) {
+    MailboxSlot& slot = mMailbox[static_cast<size_t>(i)];
+    if (!slot.pending.load(std::memory_order_relaxed)) continue;
+    if (slot.pending.exchange(false, std::memory_order_acquire)) {
+      PushToControls(i, BitsDouble(slot.bits.load(std::memory_order_relaxed)));
+    }
+  }
+  for (auto& control : mControls) {
+    if (control->TakeRedrawRequest()) control->RedrawRequested();
+  }
+}
+
+void IGraphics::PushToControls(int index, double normalized) {
+  for (auto& control : mControls) {
+    if (control->ParameterIndex() == index) {
+      control->SetValueFromPlugin(normalized);
+      continue;
+    }
+    std::vector<IControl::AuxParameter>& aux = control->AuxParameters();
+    for (size_t j = 0; j < aux.size(); ++j) {
+      if (aux[j].index == index) {
+        control->SetAuxValueFromPlugin(static_cast<int>(j), normalized);
+        break;
+      }
+    }
+  }
+}
+
+// ---- Controls ----
+
+BitmapStrip IGraphics::LoadBitmapStrip(int resourceId, const char* fileName, int frames) {
+  ImageCache& cache = Images();
+  LICE_IBitmap* bitmap = nullptr;
+  {
+    std::lock_guard<std::mutex> guard(cache.lock);
+    auto found = std::find_if(cache.entries.begin(), cache.entries.end(),
+                              [resourceId](const ImageCache::Entry& e) { return e.id == resourceId; });
+    if (found != cache.entries.end()) {
+      bitmap = found->bitmap.get();
+    } else {
+      cache.entries.push_back({resourceId, LoadImageResource(resourceId, fileName)});
+      bitmap = cache.entries.back().bitmap.get();
+    }
+  }
+  BitmapStrip strip;
+  strip.bitmap = bitmap;
+  strip.width = bitmap ? bitmap->Width() : 0;
+  strip.height = bitmap ? bitmap->Height() : 0;
+  strip.frames = std::max(frames, 1);
+  return strip;
+}
+
+void IGraphics::AddBackground(int resourceId, const char* fileName) {
+  const BitmapStrip strip = LoadBitmapStrip(resourceId, fileName, 1);
+  auto background = std::make_unique<IBitmapControl>(mPlug, 0, 0, -1, strip, Blend::kCopy);
+  background->SetGraphics(this);
+  mControls.insert(mControls.begin(), std::move(background));
+  if (mCaptured >= 0) ++mCaptured;
+  if (mHovered >= 0) ++mHovered;
+}
+
+IControl* IGraphics::AddControl(IControl* control) {
+  if (!control) return nullptr;
+  control->SetGraphics(this);
+  mControls.emplace_back(control);
+  return control;
+}
+
+IControl* IGraphics::GetControl(int index) const {
+  return index >= 0 && index < NControls() ? mControls[static_cast<size_t>(index)].get() : nullptr;
+}
+
+int IGraphics::IndexOf(const IControl* control) const {
+  for (int i = 0; i < NControls(); ++i) {
+    if (mControls[static_cast<size_t>(i)].get() == control) return i;
+  }
+  return -1;
+}
+
+void IGraphics::MarkAllDirty() {
+  for (auto& control : mControls) control->MarkDirty(false);
+}
+
+void IGraphics::SetSize(int width, int height) {
+  if (width == mWidth && height == mHeight) return;
+  mWidth = std::max(width, 0);
+  mHeight = std::max(height, 0);
+  DeleteControls();
+  mSurface.reset();
+  mScratch.reset();
+  CreateSurface();
+  if (mPlug) mPlug->ResizeEditor();
+}
+
+// ---- Redraw ----
+
+bool IGraphics::CollectDirtyArea(Rect& rect) {
+  SyncFromPlugin();
+  rect = Rect();
+  bool dirty = false;
+  for (auto& control : mControls) {
+    if (control->NeedsRedraw()) {
+      rect = rect.Union(control->DrawRect());
+      dirty = true;
+    }
+  }
+  if (dirty) {
+    mIdleTicks = 0;
+    return true;
+  }
+  if (++mIdleTicks > kIdleTicks) {
+    if (mPlug) mPlug->Idle();
+    mIdleTicks = 0;
+  }
+  return false;
+}
+
+void IGraphics::PaintArea(const Rect& area) {
+  if (mControls.empty()) return;
+  mDrawRect = area;
+  const bool areaEmpty = area.Empty();
+  for (auto& control : mControls) {
+    const Rect& r = control->DrawRect();
+    if (!control->IsHidden() && !areaEmpty && !r.Empty() && Overlaps(area, r)) control->Draw(*this);
+  }
+  for (auto& control : mControls) control->MarkClean();
+  CopyToWindow(area);
+}
+
+// ---- Input ----
+
+int IGraphics::FindControl(int x, int y) const {
+  for (int i = NControls() - 1; i >= 0; --i) {
+    const IControl* control = mControls[static_cast<size_t>(i)].get();
+    if (!control->IsHidden() && !control->IsGreyed() && control->HitTest(x, y)) return i;
+  }
+  return -1;
+}
+
+void IGraphics::HandleMouseDown(int x, int y, const MouseMods& mods) {
+  mCaptured = -1;
+  const int index = FindControl(x, y);
+  if (index < 0) return;
+  mCaptured = index;
+  mMouseX = x;
+  mMouseY = y;
+  IControl* control = GetControl(index);
+  const int parameter = control->ParameterIndex();
+  if (parameter >= 0 && mPlug) mPlug->BeginParameterEdit(parameter);
+  control->MouseDown(x, y, mods);
+}
+
+void IGraphics::HandleMouseUp(int x, int y, const MouseMods& mods) {
+  const int index = mCaptured >= 0 ? mCaptured : FindControl(x, y);
+  mCaptured = -1;
+  IControl* control = GetControl(index);
+  if (!control) return;
+  control->MouseUp(x, y, mods);
+  const int parameter = control->ParameterIndex();
+  if (parameter >= 0 && mPlug) mPlug->EndParameterEdit(parameter);
+}
+
+bool IGraphics::HandleDoubleClick(int x, int y, const MouseMods& mods) {
+  mCaptured = -1;
+  const int index = FindControl(x, y);
+  IControl* control = GetControl(index);
+  if (!control) return false;
+  if (!control->DoubleClickAsPress()) {
+    control->MouseDoubleClick(x, y, mods);
+    return false;
+  }
+  mCaptured = index;
+  mMouseX = x;
+  mMouseY = y;
+  control->MouseDown(x, y, mods);
+  return true;
+}
+
+void IGraphics::HandleMouseDrag(int x, int y, const MouseMods& mods) {
+  IControl* control = GetControl(mCaptured);
+  if (!control || (x == mMouseX && y == mMouseY)) return;
+  control->MouseDrag(x, y, x - mMouseX, y - mMouseY, mods);
+  mMouseX = x;
+  mMouseY = y;
+}
+
+void IGraphics::HandleMouseWheel(int x, int y, const MouseMods& mods, int steps) {
+  IControl* control = GetControl(mCaptured >= 0 ? mCaptured : FindControl(x, y));
+  if (control) control->MouseWheel(x, y, mods, steps);
+}
+
+bool IGraphics::HandleKeyDown(int x, int y, int key) {
+  const int index = mCaptured >= 0 ? mCaptured : FindControl(x, y);
+  if (index <= 0) return mKeyCatcher ? mKeyCatcher->KeyDown(x, y, key) : false;
+  return GetControl(index)->KeyDown(x, y, key);
+}
+
+bool IGraphics::HandleMouseOver(int x, int y, const MouseMods& mods) {
+  if (!mMouseOverEnabled) return false;
+  int index = -1;
+  for (int i = NControls() - 1; i >= 0; --i) {
+    const IControl* control = GetControl(i);
+    if (control->IsHidden() || (control->IsGreyed() && !control->MouseOverWhenGreyed())) continue;
+    if (control->HitTest(x, y)) {
+      index = i;
+      break;
+    }
+  }
+  mMouseX = x;
+  mMouseY = y;
+  if (index != mHovered) {
+    if (IControl* previous = GetControl(mHovered)) previous->MouseOut();
+    mHovered = index;
+  }
+  if (IControl* control = GetControl(index)) control->MouseOver(x, y, mods);
+  return true;
+}
+
+void IGraphics::HandleMouseOut() {
+  for (auto& control : mControls) control->MouseOut();
+  mHovered = -1;
+}
+
+// ---- Drawing services ----
+
+bool IGraphics::DrawBitmapFrame(const BitmapStrip& strip, const Rect& rect, int frame, const Blend& blend) {
+  int srcX = 0;
+  int srcY = 0;
+  if (strip.frames >= 2 && frame >= 2) {
+    const int extent = strip.sideBySide ? strip.width : strip.height;
+    const int offset = static_cast<int>(static_cast<double>(extent) * (frame - 1) / strip.frames + 0.5);
+    (strip.sideBySide ? srcX : srcY) = offset;
+  }
+  return DrawBitmapRegion(strip, rect, srcX, srcY, blend);
+}
+
+bool IGraphics::DrawBitmapRegion(const BitmapStrip& strip, const Rect& rect, int srcX, int srcY,
+                                 const Blend& blend) {
+  if (!strip.bitmap || !mSurface) return false;
+  const LICE_Rect source{srcX, srcY, srcX + rect.W(), srcY + rect.H()};
+  const int mode = blend.mode == Blend::kCopy ? kBlitCopy : kBlitUseAlpha;
+  Blit(mSurface.get(), strip.bitmap, rect.left, rect.top, &source, blend.weight, mode);
+  return true;
+}
+
+bool IGraphics::FillArea(const Colour& colour, const Rect& rect) {
+  if (!mSurface) return false;
+  FillBitmapRect(mSurface.get(), rect.left, rect.top, rect.W(), rect.H(), ToPixel(colour), 1.0f, kBlitUseAlpha);
+  return true;
+}
+
+bool IGraphics::DrawTextIn(TextStyle& style, const std::string& text, const Rect& rect) {
+  if (text.empty()) return true;
+  LICE_IFont* font = FontFor(style);
+  if (!font) return false;
+  if (!mSurface) return true;
+  font->SetTextColor(ToPixel(style.colour));
+  LICE_Rect box{rect.left, rect.top, rect.right, rect.bottom};
+  font->DrawText(mSurface.get(), text.c_str(), static_cast<int>(text.size()), &box, TextFlags(style, style.colour));
+  return true;
+}
+
+bool IGraphics::MeasureText(TextStyle& style, const std::string& text, Rect& rect) {
+  LICE_IFont* font = FontFor(style);
+  if (!font) return false;
+  LICE_Rect box{rect.left, rect.top, rect.right, rect.bottom};
+  font->DrawText(nullptr, text.c_str(), static_cast<int>(text.size()), &box,
+                 TextFlags(style, style.colour) | LICE_DT_CALCRECT);
+  rect = Rect(box.left, box.top, box.right, box.bottom);
+  return true;
+}
+
+int IGraphics::FontsCreated() {
+  FontCache& cache = Fonts();
+  std::lock_guard<std::mutex> guard(cache.lock);
+  return cache.created;
+}
+
+void IGraphics::ApplyTextEntry(IControl* control, int parameter, const std::string& text) {
+  if (!control) return;
+  EditorParameter definition;
+  if (parameter < 0 || !mPlug || !mPlug->DescribeParameter(parameter, definition)) {
+    control->TextEntered(text);
+    return;
+  }
+  double plain = 0.0;
+  if (definition.isBoolean) {
+    for (const auto& [value, shown] : definition.displayTexts) {
+      if (shown == text) {
+        plain = value;
+        break;
+      }
+    }
+  } else {
+    // A number from the start of the text, in the C locale whatever the host's locale is.
+    std::istringstream stream(text);
+    stream.imbue(std::locale::classic());
+    if (!(stream >> plain)) plain = 0.0;
+    if (definition.negatedDisplay) plain = -plain;
+  }
+  const double range = definition.maximum - definition.minimum;
+  if (!(range > 0.0) || std::isnan(plain)) return;
+  plain = std::clamp(plain, definition.minimum, definition.maximum);
+  control->SetValueFromUser(std::pow((plain - definition.minimum) / range, 1.0 / definition.shape));
+}
+
+// ---- Platform services: the base has no window ----
+
+void IGraphics::ResizeWindow(int width, int height) { SetSize(width, height); }
 
 int IGraphics::ShowMessage(const char*, const char*, int) { return 0; }
 
+PopupMenu* IGraphics::ShowPopupMenu(PopupMenu&, const Rect&) {
+  mCaptured = -1;
+  return nullptr;
+}
+
+void IGraphics::OpenTextEntry(IControl*, const TextStyle&, const Rect&, const std::string&, int) {}
+
 void IGraphics::PromptForFile(std::string& file, int, std::string&, const char*) { file.clear(); }
 
+bool IGraphics::PromptForColour(Colour&, const char*) { return false; }
+
 bool IGraphics::OpenWebAddress(const char*, const char*, const char*, const char*) { return false; }
+
+bool IGraphics::OpenWindow(void*) { return false; }
 
 std::string IGraphics::HostProgramFolder() { return {}; }
 
@@ -31,4 +508,14 @@ std::string IGraphics::DesktopFolder() { return WithSeparator(::DesktopFolder())
 
 std::string IGraphics::AppDataFolder(bool common) {
   return WithSeparator(common ? CommonAppDataFolder() : LocalAppDataFolder());
+}
+
+std::unique_ptr<LICE_MemBitmap> IGraphics::LoadImageResource(int resourceId, const char* fileName) {
+  if (!fileName) return nullptr;
+  const char* dot = std::strrchr(fileName, '.');
+  if (!dot) return nullptr;
+  std::string extension(dot + 1);
+  for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (extension != "png") return nullptr;
+  return LoadPngResource(nullptr, resourceId);
 }

@@ -1,10 +1,32 @@
-// The editor object as the plug-in base and the shell see it: the face that shows the parameter values,
-// and the platform services (message box, file chooser, web address, folders) that commands use.
+// The platform-independent half of the editor: the owned control list that makes up the face, the
+// drawing surface, the shared image and font caches, the routing of window events to controls, and the
+// platform services as virtual slots that each window layer fills in.
+//
+// Threads. Everything runs on the thread that owns the editor window, except ApplyParameterFromPlugin,
+// which the host's threads and the audio thread call while the window thread draws. It never blocks
+// and never touches a control: it writes the normalized value into the parameter's slot of a mailbox
+// (one atomic 64-bit word per parameter, then an atomic pending flag with release order), and the window
+// thread drains the mailbox at the start of every redraw tick (SyncFromPlugin), handing each pending
+// value to the controls. A value is never torn, a later value overwrites an earlier one that was not
+// drawn yet, and the face shows it within one redraw tick. Controls asked to redraw from other threads
+// use IControl::RequestRedraw, drained the same way.
 #pragma once
 
+#include <atomic>
+#include <cstdint>
+#include <memory>
 #include <string>
+#include <vector>
 
-// The window layer derives from this; the plug-in base owns the object for the life of the instance.
+#include "editor/EditorTypes.h"
+
+class EditorHost;
+class IControl;
+class LICE_IBitmap;
+class LICE_MemBitmap;
+class LICE_SysBitmap;
+class PopupMenu;
+
 class IGraphics {
  public:
   // Message-box types and answers, as the Windows message box has them.
@@ -18,51 +40,172 @@ class IGraphics {
   // File chooser actions.
   static constexpr int kFileOpen = 0;
   static constexpr int kFileSave = 1;
+  // Quiet redraw ticks after which the plug-in's idle hook runs.
+  static constexpr int kIdleTicks = 20;
 
-  IGraphics(int width, int height) : mWidth(width), mHeight(height) {}
-  virtual ~IGraphics() = default;
+  // plug may be null (an editor that only offers platform services).
+  IGraphics(EditorHost* plug, int width, int height);
+  virtual ~IGraphics();
   IGraphics(const IGraphics&) = delete;
   IGraphics& operator=(const IGraphics&) = delete;
 
   int Width() const { return mWidth; }
   int Height() const { return mHeight; }
+  int FrameRate() const { return mFrameRate; }
+  EditorHost* Plug() const { return mPlug; }
 
-  // A parameter changed outside the editor (host, MIDI, program load): controls bound to index store the
-  // value and mark themselves for redraw. value is plain unless normalized is true. Any thread, under the
-  // plug-in lock; nothing is sent back to the plug-in. The base has no controls yet.
+  // ---- The plug-in side ----
+  // Attachment to the plug-in (under its lock): the mailbox gets a slot per parameter and the
+  // drawing surfaces are created.
+  virtual void AttachToPlugin(int parameterCount);
+  // Any thread: a parameter changed outside the editor; value is plain unless normalized. Shown at the
+  // next tick; nothing is sent back to the plug-in.
   virtual void ApplyParameterFromPlugin(int index, double value, bool normalized);
+  // Editor thread: hands pending parameter values and redraw requests to the controls.
+  void SyncFromPlugin();
+  // Any thread: a control asked for a redraw (IControl::RequestRedraw).
+  void RedrawRequestPosted() { mAnyPending.store(true, std::memory_order_release); }
 
-  // Attachment to the plug-in, under its lock: the normalized value goes to every control bound to index
-  // and to every auxiliary binding of a control to it.
-  virtual void SetControlsFromPlugin(int index, double normalized);
-  // Attachment to the plug-in: creates the drawing surface (Width() x Height()) and the scratch bitmap.
-  virtual void CreateSurfaces() {}
+  // ---- Controls ----
+  // The cached strip for an image resource; decoded once per process. An image that cannot be
+  // decoded gives a strip without bitmap (its controls draw nothing).
+  BitmapStrip LoadBitmapStrip(int resourceId, const char* fileName, int frames);
+  // The background: a one-frame opaque bitmap control of the image's size at the front of the list.
+  void AddBackground(int resourceId, const char* fileName);
+  // Takes the control and appends it; returns it.
+  IControl* AddControl(IControl* control);
+  int NControls() const { return static_cast<int>(mControls.size()); }
+  IControl* GetControl(int index) const;
+  // The index of control, or -1.
+  int IndexOf(const IControl* control) const;
+  // Every control marked for redraw without telling the plug-in (window open).
+  void MarkAllDirty();
+  // Stores the size, forgets the capture, deletes every control and both surfaces and creates a new
+  // surface; tells the plug-in. The same size does nothing.
+  void SetSize(int width, int height);
 
-  // The host's editor-open call, on its user-interface thread: creates the window inside the host's
-  // window parent. False when no window can be made (the base has no window layer).
-  virtual bool OpenWindow(void* parent);
-  // The host's editor-close call: destroys the window; the controls stay.
-  virtual void CloseWindow() {}
+  // ---- Redraw ----
+  // Once per timer tick: rect becomes the union of the dirty controls' rectangles. False when nothing
+  // is dirty; the 21st quiet tick in a row runs the plug-in's idle hook.
+  bool CollectDirtyArea(Rect& rect);
+  // Draws every visible control that overlaps area, cleans every control, copies area to the window.
+  void PaintArea(const Rect& area);
+  const Rect& DrawingRect() const { return mDrawRect; }
+  LICE_SysBitmap* Surface() const { return mSurface.get(); }
+  int IdleTicks() const { return mIdleTicks; }
 
-  // ---- Platform services, on the editor's thread ----
+  // ---- Input, in editor coordinates ----
+  void HandleMouseDown(int x, int y, const MouseMods& mods);
+  void HandleMouseUp(int x, int y, const MouseMods& mods);
+  // True when the window must capture the mouse.
+  bool HandleDoubleClick(int x, int y, const MouseMods& mods);
+  // A move with a button down: the captured control is dragged by the distance from the last position.
+  void HandleMouseDrag(int x, int y, const MouseMods& mods);
+  void HandleMouseWheel(int x, int y, const MouseMods& mods, int steps);
+  // False when no control takes the key (the window then passes it to the host).
+  bool HandleKeyDown(int x, int y, int key);
+  bool HandleMouseOver(int x, int y, const MouseMods& mods);
+  void HandleMouseOut();
+  // The topmost control under the point that is neither hidden nor greyed, or -1.
+  int FindControl(int x, int y) const;
+  int CapturedControl() const { return mCaptured; }
+  void ReleaseCapture() { mCaptured = -1; }
+  void SetKeyCatcher(IControl* control) { mKeyCatcher = control; }
+  // Wheel delta (120 per notch) to steps, remainder dropped.
+  static int WheelSteps(int delta) { return delta / 120; }
+
+  // ---- Drawing services for controls ----
+  // Frame counted from 1.
+  bool DrawBitmapFrame(const BitmapStrip& strip, const Rect& rect, int frame, const Blend& blend);
+  bool DrawBitmapRegion(const BitmapStrip& strip, const Rect& rect, int srcX, int srcY, const Blend& blend);
+  bool FillArea(const Colour& colour, const Rect& rect);
+  // False when no font could be made for the style; an empty text succeeds and draws nothing.
+  bool DrawTextIn(TextStyle& style, const std::string& text, const Rect& rect);
+  // Fonts created in this process (the font cache shares them by size, orientation, style and face).
+  static int FontsCreated();
+
+  // ---- Platform services (virtual slots, filled in by the window layers) ----
+  // Copies rect of the drawing surface to the window.
+  virtual void CopyToWindow(const Rect&) {}
+  // Measures text as DrawTextIn would draw it; false when no font could be made.
+  virtual bool MeasureText(TextStyle& style, const std::string& text, Rect& rect);
+  // A pending text entry is dropped at the next tick.
+  virtual void CancelTextEntry() {}
+  virtual void ResizeWindow(int width, int height);
+  virtual bool IsWindowOpen() const { return false; }
+  virtual const char* BackendName() const { return ""; }
   // A message box of the given type; returns the answer (kAnswerYes, kAnswerNo, kAnswerOk), or 0 when
   // no box could be shown.
   virtual int ShowMessage(const char* text, const char* caption, int type);
-  // A save (kFileSave) or open dialog for the space-separated extension list. file holds the proposed
-  // name on entry and the chosen path on return, or is empty when the dialog was cancelled; folder
-  // is the starting folder and becomes the chosen file's folder.
-  virtual void PromptForFile(std::string& file, int action, std::string& folder, const char* extensions);
-  // Asks question (when given) in a Yes/No box and opens url only on Yes. True when the address was
-  // opened; otherwise failureText (when given) is shown and the result is false.
-  virtual bool OpenWebAddress(const char* url, const char* caption, const char* question, const char* failureText);
-  // Folders end with the platform's separator; empty when unknown. The desktop and application-data
-  // folders come from the user-folder queries of the platform being built.
+  // Shows menu at rect's left-bottom corner; returns the menu or submenu holding the chosen entry with
+  // its chosen position set, or null when dismissed.
+  virtual PopupMenu* ShowPopupMenu(PopupMenu& menu, const Rect& rect);
+  // A single-line entry over rect for control (parameter -1: the control gets TextEntered).
+  virtual void OpenTextEntry(IControl* control, const TextStyle& style, const Rect& rect, const std::string& text,
+                             int parameter);
+  // Folders end with the platform's separator; empty when unknown.
   virtual std::string HostProgramFolder();
   virtual std::string ModuleFolder();
   virtual std::string DesktopFolder();
   virtual std::string AppDataFolder(bool common);
+  // A save (kFileSave) or open dialog for the space-separated extension list. file holds the proposed
+  // name on entry and the chosen path on return, or is empty when the dialog was cancelled; folder is
+  // the starting folder and becomes the chosen file's folder.
+  virtual void PromptForFile(std::string& file, int action, std::string& folder, const char* extensions);
+  // True when a colour was chosen (alpha unchanged).
+  virtual bool PromptForColour(Colour& colour, const char* prompt);
+  // Asks question (when given) in a Yes/No box and opens url only on Yes. True when the address was
+  // opened; otherwise failureText (when given) is shown and the result is false.
+  virtual bool OpenWebAddress(const char* url, const char* caption, const char* question, const char* failureText);
+  // The host's editor-open call: creates the window inside parent. False when no window can be made.
+  virtual bool OpenWindow(void* parent);
+  // The host's editor-close call: destroys the window; the controls stay.
+  virtual void CloseWindow() {}
+  virtual void* NativeWindow() const { return nullptr; }
+  // The clipboard's text as UTF-8, or empty.
+  virtual std::string ClipboardText() { return {}; }
+  virtual void HideCursor() {}
+  virtual void RestoreCursor() {}
+  // Decodes an image resource of the module (only names ending in "png", any case); null on failure.
+  virtual std::unique_ptr<LICE_MemBitmap> LoadImageResource(int resourceId, const char* fileName);
 
  protected:
+  // A finished text entry: with a parameter the text is a display text (switches) or a decimal number
+  // given to the control as a user value; without one the control gets TextEntered.
+  void ApplyTextEntry(IControl* control, int parameter, const std::string& text);
+  // Deletes the controls in reverse list order.
+  void DeleteControls();
+  void CreateSurface();
+
+  std::vector<std::unique_ptr<IControl>> mControls;
+  EditorHost* mPlug;
+  bool mCursorHidden = false;
+  int mHiddenCursorX = -1;
+  int mHiddenCursorY = -1;
+  std::unique_ptr<LICE_SysBitmap> mSurface;
+  std::unique_ptr<LICE_MemBitmap> mScratch;
   int mWidth;
   int mHeight;
+  int mFrameRate = 25;
+  int mIdleTicks = 0;
+  int mCaptured = -1;
+  int mHovered = -1;
+  int mMouseX = 0;
+  int mMouseY = 0;
+  bool mMouseOverEnabled = false;
+  bool mStrictDrawing = true;
+  bool mToolTipsEnabled = false;
+  IControl* mKeyCatcher = nullptr;
+  Rect mDrawRect;
+
+ private:
+  struct MailboxSlot {
+    std::atomic<uint64_t> bits{0};
+    std::atomic<bool> pending{false};
+  };
+  void PushToControls(int index, double normalized);
+
+  std::unique_ptr<MailboxSlot[]> mMailbox;
+  int mMailboxSize = 0;
+  std::atomic<bool> mAnyPending{false};  // some slot or control has something for the next tick
 };

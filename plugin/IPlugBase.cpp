@@ -146,12 +146,52 @@ void IPlugBase::SetParameterFromEditor(int index, double normalized) {
 void IPlugBase::AttachEditor(IGraphics* editor) {
   if (!editor) return;
   LockGuard lock(mMutex);
+  editor->AttachToPlugin(NParams());
   for (int i = 0; i < NParams(); ++i) {
     const IPlugParam& param = mParams[static_cast<size_t>(i)];
-    editor->SetControlsFromPlugin(i, param.ToNormalized(param.Value()));
+    editor->ApplyParameterFromPlugin(i, param.ToNormalized(param.Value()), true);
   }
-  editor->CreateSurfaces();
   if (editor != mGraphics.get()) mGraphics.reset(editor);
+}
+
+bool IPlugBase::DescribeParameter(int index, EditorParameter& parameter) const {
+  const IPlugParam* param = GetParam(index);
+  if (!param) return false;
+  parameter.minimum = param->Min();
+  parameter.maximum = param->Max();
+  parameter.shape = param->Shape();
+  parameter.isBoolean = param->Kind() == IPlugParam::kBoolean;
+  parameter.displayPrecision = param->DisplayPrecision();
+  parameter.negatedDisplay = false;
+  parameter.displayTexts.clear();
+  for (int i = 0; i < param->NDisplayTexts(); ++i) {
+    const IPlugParam::DisplayText* text = param->DisplayTextAt(i);
+    parameter.displayTexts.emplace_back(text->value, text->text);
+  }
+  return true;
+}
+
+std::string IPlugBase::ParameterDisplayText(int index) const {
+  const IPlugParam* param = GetParam(index);
+  if (!param) return {};
+  char text[kParamTextSize];
+  param->FormatValue(param->Value(), false, text, true);
+  return text;
+}
+
+std::string IPlugBase::ParameterLabel(int index) const {
+  const IPlugParam* param = GetParam(index);
+  return param ? param->UnitLabel() : "";
+}
+
+std::string IPlugBase::ParameterName(int index) const {
+  const IPlugParam* param = GetParam(index);
+  return param ? param->Name() : "";
+}
+
+double IPlugBase::ParameterValue(int index) const {
+  const IPlugParam* param = GetParam(index);
+  return param ? param->Value() : 0.0;
 }
 
 void IPlugBase::SetLatency(int samples) {

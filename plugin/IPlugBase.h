@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "editor/EditorHost.h"
 #include "editor/IGraphics.h"
 #include "engine/MidiMessage.h"
 #include "engine/TimeInfo.h"
@@ -39,7 +40,8 @@ struct AudioChannel {
   std::string label;
 };
 
-class IPlugBase {
+// The plug-in base is also what its editor sees of the plug-in (EditorHost).
+class IPlugBase : public EditorHost {
  public:
   static constexpr int kNameSize = 128;     // effect, product and vendor names, terminator included
   static constexpr int kMaxChannels = 64;   // larger counts in the channel string are refused
@@ -52,7 +54,7 @@ class IPlugBase {
   IPlugBase& operator=(const IPlugBase&) = delete;
 
   // ---- Virtual operations, in slot order ----
-  virtual ~IPlugBase();
+  ~IPlugBase() override;
   // Any thread the host uses; the base only takes and releases the lock.
   virtual void Reset();
   // Moves parameter index's current value into the sound engine; caller holds the lock.
@@ -61,7 +63,7 @@ class IPlugBase {
   virtual void RenderBlock(double** inputs, double** outputs, int frames);
   virtual void EditorOpened() {}
   virtual void EditorClosed() {}
-  virtual void Idle() {}
+  void Idle() override {}
   virtual void Activate(bool on);
   // Base: passes the message through to the host.
   virtual void HandleMidiMessage(const MidiMessage& message);
@@ -74,12 +76,12 @@ class IPlugBase {
   virtual void EditorResized() {}
   virtual void HostIdentified() {}
   // Editor thread, program initialisation and mapped MIDI controllers; takes the lock.
-  virtual void SetParameterFromEditor(int index, double normalized);
+  void SetParameterFromEditor(int index, double normalized) override;
 
   // Host side, implemented by the host binding.
-  virtual void BeginParameterEdit(int index) = 0;
+  void BeginParameterEdit(int index) override = 0;
   virtual void NotifyHostOfParameterChange(int index, double normalized) = 0;
-  virtual void EndParameterEdit(int index) = 0;
+  void EndParameterEdit(int index) override = 0;
   virtual void NotifyHostOfProgramChange() = 0;
   virtual bool IsRenderingOffline() = 0;
   virtual int64_t GetSamplePosition() = 0;
@@ -87,10 +89,10 @@ class IPlugBase {
   virtual void GetTimeSignature(int& numerator, int& denominator) = 0;
   virtual void GetTransportInfo(TimeInfo& info) = 0;
   virtual int GetHost() = 0;
-  virtual void ResizeEditor() = 0;
+  void ResizeEditor() override = 0;
   virtual void HostSpecificInit() = 0;
-  // Takes ownership. Under the lock: every parameter's normalized value goes into the editor's controls,
-  // the editor's surfaces are created and the editor is kept (a previous one is deleted).
+  // Takes ownership. Under the lock: the editor's surfaces are created, every parameter's normalized
+  // value goes to the editor's controls and the editor is kept (a previous one is deleted).
   virtual void AttachEditor(IGraphics* editor);
   virtual void SetLatency(int samples);
   virtual bool SendMidiMessage(const MidiMessage& message) = 0;
@@ -105,6 +107,13 @@ class IPlugBase {
   virtual void PresetsChanged() {}
   virtual void SetSampleRate(double rate);
   virtual void SetBlockSize(int frames);
+
+  // ---- What the editor sees (EditorHost) ----
+  bool DescribeParameter(int index, EditorParameter& parameter) const override;
+  std::string ParameterDisplayText(int index) const override;
+  std::string ParameterLabel(int index) const override;
+  std::string ParameterName(int index) const override;
+  double ParameterValue(int index) const override;
 
   // ---- Parameters ----
   int NParams() const { return static_cast<int>(mParams.size()); }

@@ -1,18 +1,39 @@
 #include "shell/Sarn.h"
 
+#include "editor/EditorFactory.h"
+#include "editor/face/InstrumentControls.h"
 #include "params/ParameterChange.h"
 #include "params/ParameterTable.h"
 #include "plugin/ProgramFiles.h"
 #include "plugin/ProgramState.h"
 #include "plugin/vst2/PluginFactory.h"
+#include "shell/VersionCheck.h"
+#include "raster/PngDecoder.h"
 #ifdef SARN_HAS_FACTORY_BANK
+#include "resources/FaceImages.h"
 #include "resources/FactoryBank.h"
 #endif
+
+namespace {
+
+// The face's images are built into the module; the editor finds them by resource identifier.
+void RegisterFaceImages() {
+#ifdef SARN_HAS_FACTORY_BANK
+  int count = 0;
+  const EmbeddedImage* images = FaceImageData(count);
+  for (int i = 0; i < count; ++i) RegisterEmbeddedPng(images[i].id, images[i].data, images[i].size);
+#endif
+}
+
+}  // namespace
 
 Sarn::Sarn(VstHostCallback host) : Synth(host, kNumParams, kNumPrograms) {
   mEngine.SetHost(this);
   ReadConfiguration();
   DefineParameters();
+  AttachEditor(CreatePlatformEditor(this, kEditorWidth, kEditorHeight).release());
+  RegisterFaceImages();
+  mFace = BuildFace(*GetGUI(), this, this, "1.0.4.N", SARN_MAKER_WEB_HOST, SARN_MAKER_WEB_ADDRESS);
   ApplyAllParameters();
   LoadStartupPrograms();
 }
@@ -75,6 +96,32 @@ void Sarn::PlayNote(int key, bool on) {
   } else {
     mEngine.NoteOff(key);
   }
+}
+
+bool Sarn::IsKeyHeld(int key) const {
+  LockGuard lock(Mutex());
+  return mEngine.IsKeyHeld(key);
+}
+
+void Sarn::Idle() {
+  bool changed;
+  {
+    LockGuard lock(Mutex());
+    changed = mEngine.TakeKeyboardDisplayFlag();
+  }
+  IGraphics* editor = GetGUI();
+  if (!changed || !editor || !editor->IsWindowOpen()) return;
+  const int firstKey = kFaceControls - kKeyCount;
+  for (int i = firstKey; i < editor->NControls(); ++i) editor->GetControl(i)->RequestRedraw();
+}
+
+void Sarn::RedrawParameterControls() {
+  Synth::RedrawParameterControls();
+  if (mFace.presetMenu) mFace.presetMenu->RequestRedraw();
+}
+
+void Sarn::LearnEnded() {
+  if (mFace.learnSwitch) mFace.learnSwitch->LearnEnded();
 }
 
 IPlugVST* CreatePluginInstance(VstHostCallback master) { return new Sarn(master); }

@@ -1,12 +1,15 @@
 // The instrument: the sound engine as a plain member, its 60 parameters and 64 programs.
 #pragma once
 
+#include "editor/face/FaceLayout.h"
 #include "engine/Engine.h"
 #include "shell/Synth.h"
 
 class Sarn : public Synth {
  public:
   static constexpr int kNumPrograms = 64;
+  static constexpr int kEditorWidth = 772;
+  static constexpr int kEditorHeight = 620;
 
   explicit Sarn(VstHostCallback host);
 
@@ -17,9 +20,16 @@ class Sarn : public Synth {
   bool SaveProgramState(DataChunk& chunk) override;
   int LoadProgramState(const DataChunk& chunk, int position) override;
   void PresetsChanged() override { RedrawParameterControls(); }
+  // Every control shows its parameter again, and the program selector its program.
+  void RedrawParameterControls() override;
   virtual void AllNotesOff();
-  // The editor keyboard plays here, serialised with rendering by the plug-in lock.
-  void PlayNote(int key, bool on);
+  // The editor keyboard plays here, serialised with rendering by the plug-in lock; the audio thread
+  // waits at most for one note's voice assignment.
+  void PlayNote(int key, bool on) override;
+  bool IsKeyHeld(int key) const override;
+  // The host's idle calls and the editor's quiet ticks: keys redrawn after notes changed.
+  void Idle() override;
+  const FaceHandles& Face() const { return mFace; }
 
   // Loads the factory bank stored in the module; false when it is missing or does not load.
   bool LoadFactoryBank() override;
@@ -28,8 +38,12 @@ class Sarn : public Synth {
 
   Engine& GetEngine() { return mEngine; }
 
+ protected:
+  void LearnEnded() override;
+
  private:
   void DefineParameters();
 
+  FaceHandles mFace;
   Engine mEngine;
 };

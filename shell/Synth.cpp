@@ -55,7 +55,7 @@ void Synth::ApplyMidiLearn() {
     UnmapParameter(mLearnParameter);
     mLearnArmed = mUnlearnMode = false;
   }
-  // The editor's learn switch goes dark here once the editor exists.
+  if (!mLearnArmed) LearnEnded();
 }
 
 int Synth::ControllerMapping(int controller) const {

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "editor/InstrumentHost.h"
 #include "engine/Engine.h"
 #include "plugin/DataChunk.h"
 #include "plugin/vst2/IPlugVST.h"
@@ -12,7 +13,7 @@
 
 class IGraphics;
 
-class Synth : public IPlugVST, public EngineHost {
+class Synth : public IPlugVST, public EngineHost, public InstrumentHost {
  public:
   static constexpr int kNumControllers = Configuration::kNumControllers;
 
@@ -43,28 +44,36 @@ class Synth : public IPlugVST, public EngineHost {
 
   // ---- MIDI control ----
   // Arms (or disarms) a learn; in unlearn mode the armed action removes a mapping.
-  void ArmLearn(bool armed, bool unlearn);
+  void ArmLearn(bool armed, bool unlearn) override;
   // Run at the start of every ApplyParameter, under the plug-in lock.
   void CaptureLearnParameter(int index);
   // The parameter controller drives, or -1 when it drives none (also for entries outside 0..59).
   int ControllerMapping(int controller) const;
   void SetControllerMapping(int controller, int parameter);
   bool LearnArmed() const { return mLearnArmed; }
-  bool MidiThru() const { return mConfig.MidiThru(); }
+  bool MidiThru() const override { return mConfig.MidiThru(); }
   void SetMidiThru(bool on) { mConfig.SetMidiThru(on); }
-  bool IgnoreProgramChange() const { return mConfig.IgnoreProgramChange(); }
+  bool IgnoreProgramChange() const override { return mConfig.IgnoreProgramChange(); }
   void SetIgnoreProgramChange(bool on) { mConfig.SetIgnoreProgramChange(on); }
 
   // ---- Commands and program operations, on the editor's thread ----
   // Runs options-menu command number, asking and reporting through editor (no editor: nobody is
   // asked, dialogs count as cancelled).
-  void ExecuteCommand(IGraphics* editor, int number);
+  void ExecuteCommand(IGraphics* editor, int number) override;
   void CopyProgram();
   // Nothing when nothing was copied.
   void PasteProgram();
   // Every parameter to its default; the current program becomes "Init".
   virtual void InitProgram();
-  void SelectProgram(int index);
+  void SelectProgram(int index) override;
+  // Stores the current values into the current program under name (at most 256 bytes), refreshes the
+  // host's display and reports every parameter.
+  void RenameCurrentProgram(const std::string& name) override;
+  int ProgramCount() const override { return NPresets(); }
+  int CurrentProgram() const override { return GetCurrentPresetIdx(); }
+  std::string ProgramName(int index) const override;
+  bool HasCopiedProgram() const override;
+  bool HasStartupBank() const override;
   // Tells the host every parameter's normalized value.
   void ReportAllParameters();
   // Asks the maker's server for a newer release; see VersionCheck.
@@ -87,6 +96,10 @@ class Synth : public IPlugVST, public EngineHost {
   void ProgramChange(int program) override;
   void ControllerChange(int controller, int value) override;
   void QueryTransport(TimeInfo& info) override { GetTransportInfo(info); }
+
+ protected:
+  // A learn has ended and learning is no longer armed (the face's learn switch goes dark).
+  virtual void LearnEnded() {}
 
  private:
   void ApplyMidiLearn();

@@ -250,6 +250,27 @@ void Synth::SelectProgram(int index) {
   ReportAllParameters();
 }
 
+void Synth::RenameCurrentProgram(const std::string& name) {
+  {
+    LockGuard lock(Mutex());
+    ModifyCurrentPreset(name.substr(0, 256).c_str());
+  }
+  NotifyHostOfProgramChange();
+  ReportAllParameters();
+}
+
+std::string Synth::ProgramName(int index) const {
+  LockGuard lock(Mutex());
+  return GetPresetName(index);
+}
+
+bool Synth::HasCopiedProgram() const {
+  LockGuard lock(Mutex());
+  return mCopyBuffer.Size() > 0;
+}
+
+bool Synth::HasStartupBank() const { return !mConfig.StartupBankFile().empty(); }
+
 void Synth::ReportAllParameters() {
   LockGuard lock(Mutex());
   for (int i = 0; i < NParams(); ++i) {

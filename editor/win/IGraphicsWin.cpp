@@ -6,6 +6,7 @@
 
 #include <cstring>
 
+#include "editor/EditorFactory.h"
 
 namespace {
 
@@ -146,4 +147,14 @@ std::string IGraphicsWin::ModuleFolder() {
                        reinterpret_cast<LPCSTR>(&FolderOfModule), &module);
   }
   return module ? FolderOfModule(module) : std::string();
+}
+
+std::unique_ptr<IGraphics> CreatePlatformEditor(EditorHost* plug, int width, int height) {
+  auto editor = std::make_unique<IGraphicsWin>(plug, width, height);
+  // The module that holds this code holds the editor's images.
+  HMODULE module = nullptr;
+  GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                     reinterpret_cast<LPCSTR>(&CreatePlatformEditor), &module);
+  editor->SetModuleInstance(module);
+  return editor;
 }

@@ -10,7 +10,7 @@
 
 class IGraphicsWin : public IGraphics {
  public:
-  IGraphicsWin(int width, int height) : IGraphics(width, height) {}
+  IGraphicsWin(EditorHost* plug, int width, int height) : IGraphics(plug, width, height) {}
 
   void SetModuleInstance(HINSTANCE instance) { mModuleInstance = instance; }
   HWND Window() const { return mWindow; }

@@ -679,7 +679,9 @@ void IPlugVST::UpdateEditorRect() {
 void IPlugVST::AttachEditor(IGraphics* editor) {
   IPlugBase::AttachEditor(editor);
   if (!GetGUI()) return;
-  mAEffect.flags |= effFlagsHasEditor;
+  // Only an editor with a window layer is promised to the host; without one (the headless layer) hosts
+  // show their own view of the parameters.
+  if (GetGUI()->BackendName()[0] != '\0') mAEffect.flags |= effFlagsHasEditor;
   UpdateEditorRect();
 }
 

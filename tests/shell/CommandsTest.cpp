@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "editor/linux/IGraphicsLinux.h"
+#include "editor/headless/IGraphicsHeadless.h"
 #include "params/ParameterTable.h"
 #include "plugin/ProgramFiles.h"
 #include "shell/Sarn.h"
@@ -80,7 +80,7 @@ class Commands : public ::testing::Test {
 
   fs::path root;
   HostRecord host;
-  IGraphicsLinux editor{772, 620};
+  IGraphicsHeadless editor;
   std::unique_ptr<Sarn> sarn;
 };
 
@@ -338,7 +338,7 @@ TEST_F(Commands, DefaultPathForProgramFiles) {
   Run(Synth::kCommandLoadProgram);
   EXPECT_EQ(editor.FilePrompts().back().folder, (root / "files").string());
   std::unique_ptr<Sarn> other = MakeSarn();
-  IGraphicsLinux otherEditor(772, 620);
+  IGraphicsHeadless otherEditor;
   otherEditor.QueueFile("");
   other->ExecuteCommand(&otherEditor, Synth::kCommandLoadBank);
   EXPECT_EQ(otherEditor.FilePrompts().back().folder, (root / "files").string());
@@ -353,7 +353,7 @@ TEST_F(Commands, ReloadAndSaveConfiguration) {
   // Another instance reads it on reload.
   std::unique_ptr<Sarn> other = MakeSarn();
   other->SetControllerMapping(74, -1);
-  IGraphicsLinux otherEditor(772, 620);
+  IGraphicsHeadless otherEditor;
   otherEditor.QueueAnswer(IGraphics::kAnswerYes);
   other->ExecuteCommand(&otherEditor, Synth::kCommandReloadConfiguration);
   EXPECT_EQ(other->ControllerMapping(74), kTone);

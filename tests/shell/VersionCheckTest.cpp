@@ -15,7 +15,7 @@
 #include <thread>
 #include <vector>
 
-#include "editor/linux/IGraphicsLinux.h"
+#include "editor/headless/IGraphicsHeadless.h"
 #include "shell/VersionCheck.h"
 #include "shell/WebRequest.h"
 
@@ -215,7 +215,7 @@ TEST(VersionCheck, ServerRepliesAreJudgedAndReported) {
     ReplyServer server(refused ? WithLength("1012") : c.response, refused ? 0 : 2);
     ServerOverride pointAt(refused ? refusing.Address() : server.Address());
 
-    IGraphicsLinux editor(772, 620);
+    IGraphicsHeadless editor;
     if (c.answer) editor.QueueAnswer(c.answer);
     EXPECT_EQ(CheckForUpdate(&editor), c.result);
     ASSERT_EQ(editor.Messages().size(), 1u);
@@ -239,7 +239,7 @@ TEST(VersionCheck, ServerRepliesAreJudgedAndReported) {
 
 TEST(VersionCheck, AnUnusableServerOverrideAsksNobody) {
   ServerOverride pointAt("127.0.0.1:http");
-  IGraphicsLinux editor(772, 620);
+  IGraphicsHeadless editor;
   EXPECT_EQ(CheckForUpdate(&editor), -1);
   ASSERT_EQ(editor.Messages().size(), 1u);
   EXPECT_EQ(editor.Messages()[0].text, kContactError);
@@ -247,12 +247,12 @@ TEST(VersionCheck, AnUnusableServerOverrideAsksNobody) {
 }
 
 // An editor that runs out of memory when asked the new-version question.
-class EditorOutOfMemory : public IGraphicsLinux {
+class EditorOutOfMemory : public IGraphicsHeadless {
  public:
-  EditorOutOfMemory() : IGraphicsLinux(772, 620) {}
+  EditorOutOfMemory() : IGraphicsHeadless() {}
   int ShowMessage(const char* text, const char* caption, int type) override {
     if (type == kMessageYesNo) throw std::bad_alloc();
-    return IGraphicsLinux::ShowMessage(text, caption, type);
+    return IGraphicsHeadless::ShowMessage(text, caption, type);
   }
 };
 
@@ -265,7 +265,7 @@ TEST(VersionCheck, AnExceptionShowsTheContactErrorAndGivesMinusTwo) {
   EXPECT_EQ(editor.Messages()[0].type, 16);
   EXPECT_TRUE(editor.OpenedAddresses().empty());
 
-  IGraphicsLinux plain(772, 620);
+  IGraphicsHeadless plain;
   EXPECT_EQ(ReportVersionReply({"1012", true}, &plain), -2);  // the exchange itself ran out of memory
   ASSERT_EQ(plain.Messages().size(), 1u);
   EXPECT_EQ(plain.Messages()[0].text, kContactError);

@@ -13,10 +13,9 @@ namespace {
 // Stands in for the editor: counts what the binding asks of it; a window opens for any parent.
 class TestEditor final : public IGraphics {
  public:
-  TestEditor() : IGraphics(kTestEditorWidth, kTestEditorHeight) {}
+  TestEditor() : IGraphics(nullptr, kTestEditorWidth, kTestEditorHeight) {}
   void ApplyParameterFromPlugin(int, double, bool) override { ++updates; }
-  void SetControlsFromPlugin(int, double) override {}
-  void CreateSurfaces() override {}
+  const char* BackendName() const override { return "Test"; }
   bool OpenWindow(void* parent) override { return parent != nullptr; }
   void CloseWindow() override {}
 

@@ -57,7 +57,7 @@ void TestFileChooserRules() {
   CHECK_EQ(IGraphicsWin::DefaultExtension("abcdefghijklmnopq"), "abcdefghijklmno");
   CHECK_EQ(IGraphicsWin::DefaultExtension(" "), "");
   // Without an editor window there is no dialog: the file comes back empty.
-  IGraphicsWin editor(772, 620);
+  IGraphicsWin editor(nullptr, 772, 620);
   std::string file = "Sarn";
   std::string folder = "C:\\";
   editor.PromptForFile(file, IGraphics::kFileSave, folder, "fxb");
@@ -65,7 +65,7 @@ void TestFileChooserRules() {
 }
 
 void TestFolders() {
-  IGraphicsWin editor(772, 620);
+  IGraphicsWin editor(nullptr, 772, 620);
   const std::string appData = editor.AppDataFolder(false);
   CHECK(!LocalAppDataFolder().empty());
   CHECK_EQ(appData, LocalAppDataFolder() + "\\");

@@ -1,0 +1,91 @@
+// The editor's value types: rectangles, colours, blends, mouse modifiers, image strips and text styles.
+#pragma once
+
+#include <algorithm>
+#include <string>
+
+class LICE_IBitmap;
+class LICE_IFont;
+
+// Editor pixels, origin top-left; right and bottom are exclusive. All four fields 0 is empty.
+struct Rect {
+  int left = 0;
+  int top = 0;
+  int right = 0;
+  int bottom = 0;
+
+  Rect() = default;
+  Rect(int l, int t, int r, int b) : left(l), top(t), right(r), bottom(b) {}
+
+  bool Empty() const { return left == 0 && top == 0 && right == 0 && bottom == 0; }
+  int W() const { return right - left; }
+  int H() const { return bottom - top; }
+  bool Contains(int x, int y) const { return x >= left && x < right && y >= top && y < bottom; }
+  Rect Union(const Rect& other) const {
+    if (Empty()) return other;
+    if (other.Empty()) return *this;
+    return {std::min(left, other.left), std::min(top, other.top), std::max(right, other.right),
+            std::max(bottom, other.bottom)};
+  }
+  bool operator==(const Rect& o) const {
+    return left == o.left && top == o.top && right == o.right && bottom == o.bottom;
+  }
+  bool operator!=(const Rect& o) const { return !(*this == o); }
+};
+
+// 0..255 each, in the order alpha, red, green, blue.
+struct Colour {
+  int A = 255;
+  int R = 0;
+  int G = 0;
+  int B = 0;
+};
+
+struct Blend {
+  static constexpr int kSourceAlpha = 0;  // copy weighted by the source's alpha
+  static constexpr int kCopy = 1;         // opaque copy
+  static constexpr int kAdd = 2;
+  static constexpr int kDodge = 3;
+  int mode = kSourceAlpha;
+  float weight = 1.0f;
+};
+
+struct MouseMods {
+  bool left = false;
+  bool right = false;
+  bool shift = false;
+  bool control = false;
+  bool alt = false;
+};
+
+// A decoded image shared from the image cache, with N frames stacked top to bottom (or side by side).
+struct BitmapStrip {
+  LICE_IBitmap* bitmap = nullptr;  // not owned
+  int width = 0;
+  int height = 0;
+  int frames = 1;
+  bool sideBySide = false;
+
+  int FrameWidth() const { return sideBySide && frames > 0 ? width / frames : width; }
+  int FrameHeight() const { return !sideBySide && frames > 0 ? height / frames : height; }
+};
+
+struct TextStyle {
+  static constexpr int kNormal = 0;
+  static constexpr int kBold = 1;
+  static constexpr int kItalic = 2;
+  static constexpr int kAlignLeft = 0;
+  static constexpr int kAlignCentre = 1;
+  static constexpr int kAlignRight = 2;
+
+  std::string face = "Verdana";  // at most 31 characters
+  int size = 12;                 // pixels, the height given to the font system
+  Colour colour{255, 0, 0, 0};
+  int style = kNormal;
+  int align = kAlignCentre;
+  int orientation = 0;  // degrees
+  int quality = 0;      // 0 system default, 1 not antialiased, 2 antialiased, 3 sub-pixel
+  Colour entryBackground{255, 255, 255, 255};
+  Colour entryText{255, 0, 0, 0};
+  LICE_IFont* cachedFont = nullptr;  // filled on first use; owned by the font cache
+};

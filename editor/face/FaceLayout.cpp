@@ -1,0 +1,229 @@
+#include "editor/face/FaceLayout.h"
+
+#include "editor/IGraphics.h"
+#include "editor/InstrumentHost.h"
+#include "editor/face/InstrumentControls.h"
+
+namespace {
+
+enum Image {
+  kBack = 101,
+  kButtonGray,
+  kButtonOrange,
+  kButtonSmall,
+  kButtonWhite,
+  kKeyBlackBass,
+  kKeyBlackTop,
+  kKeyWhiteBass,
+  kKeyWhiteTop,
+  kKnob,
+  kLearn,
+  kLedRed,
+  kLedGreen,
+  kNext,
+  kPrev,
+  kSliderRedV,
+  kSliderRedH,
+  kSliderWhiteV,
+  kSliderWhiteH,
+  kUnlearn,
+};
+
+const FaceImage kImages[] = {
+    {kBack, "img/back.png", 1},
+    {kButtonGray, "img/button_gray.png", 2},
+    {kButtonOrange, "img/button_orange.png", 2},
+    {kButtonSmall, "img/button_small.png", 2},
+    {kButtonWhite, "img/button_white.png", 2},
+    {kKeyBlackBass, "img/key_black_bass.png", 2},
+    {kKeyBlackTop, "img/key_black_top.png", 2},
+    {kKeyWhiteBass, "img/key_white_bass.png", 2},
+    {kKeyWhiteTop, "img/key_white_top.png", 2},
+    {kKnob, "img/knob.png", 65},
+    {kLearn, "img/learn.png", 2},
+    {kLedRed, "img/led_red.png", 2},
+    {kLedGreen, "img/led_green.png", 2},
+    {kNext, "img/next.png", 2},
+    {kPrev, "img/prev.png", 2},
+    {kSliderRedV, "img/slider_red_v.png", 65},
+    {kSliderRedH, "img/slider_red_h.png", 65},
+    {kSliderWhiteV, "img/slider_white_v.png", 65},
+    {kSliderWhiteH, "img/slider_white_h.png", 65},
+    {kUnlearn, "img/unlearn.png", 2},
+};
+
+constexpr int V = IKnobControl::kVertical;
+constexpr int H = IKnobControl::kHorizontal;
+constexpr FaceControl::Kind Knob = FaceControl::kKnob;
+constexpr FaceControl::Kind Lamp = FaceControl::kLamp;
+constexpr FaceControl::Kind Button = FaceControl::kButton;
+
+// List indices 7 to 73.
+const FaceControl kParameterControls[] = {
+    {Knob, 3, 44, 100, kSliderWhiteH, H, 2.0},     // Attack
+    {Knob, 4, 192, 100, kSliderWhiteH, H, 2.0},    // Release
+    {Knob, 2, 336, 96, kKnob, V, 4.0},             // Tone
+    {Lamp, 5, 424, 80, kLedGreen, V, 0},           // String: Bass
+    {Button, 5, 412, 96, kButtonOrange, V, 0},
+    {Lamp, 6, 472, 80, kLedGreen, V, 0},           // String: Cello
+    {Button, 6, 460, 96, kButtonOrange, V, 0},
+    {Lamp, 7, 520, 80, kLedGreen, V, 0},           // String: Viola
+    {Button, 7, 508, 96, kButtonOrange, V, 0},
+    {Lamp, 8, 568, 80, kLedGreen, V, 0},           // String: Violin
+    {Button, 8, 556, 96, kButtonOrange, V, 0},
+    {Knob, 0, 44, 168, kSliderRedH, H, 2.0},       // Master Volume
+    {Knob, 9, 192, 168, kSliderRedH, H, 2.0},      // LFO Speed
+    {Knob, 10, 340, 168, kSliderRedH, H, 2.0},     // Mix String/Synth
+    {Knob, 11, 488, 168, kSliderRedH, H, 2.0},     // Bass Volume
+    {Lamp, 12, 52, 256, kLedRed, V, 0},            // Bass: Staccato
+    {Button, 12, 40, 272, kButtonOrange, V, 0},
+    {Lamp, 13, 100, 256, kLedRed, V, 0},           // Bass: 16'
+    {Button, 13, 88, 272, kButtonOrange, V, 0},
+    {Lamp, 14, 148, 256, kLedRed, V, 0},           // Bass: 8'
+    {Button, 14, 136, 272, kButtonOrange, V, 0},
+    {Lamp, 15, 196, 256, kLedRed, V, 0},           // Synth: 8'
+    {Button, 15, 184, 272, kButtonWhite, V, 0},
+    {Lamp, 16, 244, 256, kLedRed, V, 0},           // Synth: 4'
+    {Button, 16, 232, 272, kButtonWhite, V, 0},
+    {Lamp, 44, 334, 256, kLedRed, V, 0},           // Chorus: Slow
+    {Button, 44, 322, 272, kButtonGray, V, 0},
+    {Lamp, 45, 382, 256, kLedRed, V, 0},           // Synth: ADSR to VCA
+    {Button, 45, 370, 272, kButtonGray, V, 0},
+    {Lamp, 17, 472, 256, kLedRed, V, 0},           // Chorus: Synth
+    {Button, 17, 460, 272, kButtonOrange, V, 0},
+    {Lamp, 18, 520, 256, kLedRed, V, 0},           // Hollow Waveform
+    {Button, 18, 508, 272, kButtonOrange, V, 0},
+    {Lamp, 19, 568, 256, kLedGreen, V, 0},         // Single Trigger
+    {Button, 19, 556, 272, kButtonOrange, V, 0},
+    {Knob, 1, 75, 384, kSliderRedV, V, 2.0},       // Tune
+    {Knob, 20, 157, 384, kSliderWhiteV, V, 2.0},   // VCF Wheel
+    {Knob, 21, 197, 384, kSliderWhiteV, V, 2.0},   // VCF LFO
+    {Knob, 22, 237, 384, kSliderWhiteV, V, 2.0},   // VCF ADSR
+    {Knob, 23, 305, 384, kSliderRedV, V, 2.0},     // VCF Cutoff
+    {Knob, 24, 345, 384, kSliderRedV, V, 2.0},     // VCF Resonance
+    {Knob, 25, 427, 384, kSliderWhiteV, V, 2.0},   // Synth: Attack
+    {Knob, 26, 467, 384, kSliderWhiteV, V, 2.0},   // Synth: Decay
+    {Knob, 27, 507, 384, kSliderWhiteV, V, 2.0},   // Synth: Sustain
+    {Knob, 28, 547, 384, kSliderWhiteV, V, 2.0},   // Synth: Release
+    {Knob, 29, 640, 96, kKnob, V, 4.0},            // Pan String
+    {Knob, 30, 692, 96, kKnob, V, 4.0},            // Pan Synth
+    {Knob, 31, 668, 157, kKnob, V, 4.0},           // Pan Bass
+    {Knob, 32, 637, 276, kSliderRedV, V, 2.0},     // Phaser: Speed
+    {Knob, 33, 677, 276, kSliderWhiteV, V, 2.0},   // Phaser: Feedback
+    {Lamp, 34, 738, 276, kLedRed, V, 0},           // Phaser: String
+    {Button, 34, 710, 268, kButtonSmall, V, 0},
+    {Lamp, 35, 738, 316, kLedRed, V, 0},           // Phaser: Synth
+    {Button, 35, 710, 308, kButtonSmall, V, 0},
+    {Lamp, 36, 738, 356, kLedRed, V, 0},           // Phaser: Bass
+    {Button, 36, 710, 348, kButtonSmall, V, 0},
+    {Knob, 37, 637, 428, kSliderRedV, V, 2.0},     // Delay: Time
+    {Knob, 38, 677, 428, kSliderWhiteV, V, 2.0},   // Delay: Feedback
+    {Knob, 39, 717, 428, kSliderWhiteV, V, 2.0},   // Delay: Mix
+    {Lamp, 40, 666, 548, kLedGreen, V, 0},         // Delay: x2
+    {Button, 40, 638, 540, kButtonSmall, V, 0},
+    {Lamp, 41, 722, 548, kLedGreen, V, 0},         // Delay: Sync
+    {Button, 41, 694, 540, kButtonSmall, V, 0},
+    {Lamp, 42, 666, 588, kLedGreen, V, 0},         // Delay: Vibe
+    {Button, 42, 638, 580, kButtonSmall, V, 0},
+    {Lamp, 43, 722, 588, kLedGreen, V, 0},         // Delay: Ping-Pong
+    {Button, 43, 694, 580, kButtonSmall, V, 0},
+};
+
+const char* ImageFile(int id) {
+  for (const FaceImage& image : kImages) {
+    if (image.id == id) return image.file;
+  }
+  return "";
+}
+
+int ImageFrames(int id) {
+  for (const FaceImage& image : kImages) {
+    if (image.id == id) return image.frames;
+  }
+  return 1;
+}
+
+bool IsWhiteKey(int k) {
+  switch (k % 12) {
+    case 0: case 2: case 4: case 5: case 7: case 9: case 11: return true;
+    default: return false;
+  }
+}
+
+}  // namespace
+
+const FaceImage* FaceImages(int& count) {
+  count = static_cast<int>(sizeof(kImages) / sizeof(kImages[0]));
+  return kImages;
+}
+
+const FaceControl* FaceParameterControls(int& count) {
+  count = static_cast<int>(sizeof(kParameterControls) / sizeof(kParameterControls[0]));
+  return kParameterControls;
+}
+
+FaceHandles BuildFace(IGraphics& graphics, EditorHost* plug, InstrumentHost* instrument, const char* versionText,
+                      const char* webHost, const char* webAddress) {
+  FaceHandles handles;
+  graphics.SetSize(kFaceWidth, kFaceHeight);
+  for (const FaceImage& image : kImages) {
+    if (image.id != kBack) graphics.LoadBitmapStrip(image.id, image.file, image.frames);
+  }
+  auto strip = [&graphics](int id) { return graphics.LoadBitmapStrip(id, ImageFile(id), ImageFrames(id)); };
+
+  graphics.AddBackground(kBack, "img/back.png");
+
+  TextStyle display;
+  display.face = "Arial";
+  display.size = 15;
+  display.colour = Colour{192, 255, 255, 255};
+  display.align = TextStyle::kAlignCentre;
+  handles.presetMenu = new IKLPresetMenu(plug, instrument, Rect(399, 24, 423, 40), Rect(449, 24, 641, 40), display);
+  graphics.AddControl(handles.presetMenu);
+  graphics.AddControl(new IKLUtilityKick(plug, instrument, 375, 21, IKLUtilityKick::kPreviousProgram, strip(kPrev)));
+  graphics.AddControl(new IKLUtilityKick(plug, instrument, 425, 21, IKLUtilityKick::kNextProgram, strip(kNext)));
+  graphics.AddControl(new IKLOptionMenu(plug, instrument, Rect(645, 22, 693, 42), webHost, webAddress));
+  TextStyle version;
+  version.face = "Arial";
+  version.size = 12;
+  version.colour = Colour{192, 255, 255, 255};
+  version.align = TextStyle::kAlignRight;
+  version.entryBackground = Colour{255, 255, 255, 255};
+  version.entryText = Colour{255, 0, 0, 0};
+  graphics.AddControl(new ITextControl(plug, Rect(300, 24, 316, 40), version, versionText));
+
+  if (instrument) instrument->ArmLearn(false, false);
+  handles.learnSwitch = new IKLSwitchMidiLearn(plug, instrument, 697, 21, strip(kLearn));
+  graphics.AddControl(handles.learnSwitch);
+
+  for (const FaceControl& c : kParameterControls) {
+    switch (c.kind) {
+      case FaceControl::kKnob:
+        graphics.AddControl(new IKLKnobControl(plug, c.x, c.y, c.parameter, strip(c.image), c.direction, c.gearing));
+        break;
+      case FaceControl::kLamp:
+        graphics.AddControl(new IKLBitmapControl(plug, c.x, c.y, c.parameter, strip(c.image)));
+        break;
+      case FaceControl::kButton:
+        graphics.AddControl(new IKLUtilityKick(plug, instrument, c.x, c.y, c.parameter, strip(c.image)));
+        break;
+    }
+  }
+
+  int white = 0;
+  for (int k = 0; k < kKeyCount; ++k) {
+    if (!IsWhiteKey(k)) continue;
+    const int image = k < kFirstUpperKey ? kKeyWhiteBass : kKeyWhiteTop;
+    graphics.AddControl(new IKLKey(plug, instrument, 40 + 19 * white, 512, kFirstKeyNote + k, strip(image)));
+    ++white;
+  }
+  int x = 54;
+  for (int k = 0; k < kKeyCount; ++k) {
+    if (IsWhiteKey(k)) continue;
+    const int image = k < kFirstUpperKey ? kKeyBlackBass : kKeyBlackTop;
+    graphics.AddControl(new IKLKey(plug, instrument, x, 512, kFirstKeyNote + k, strip(image)));
+    const int step = k % 12;
+    x += (step == 1 || step == 6 || step == 8) ? 19 : 38;
+  }
+  return handles;
+}
