@@ -16,10 +16,12 @@ import sys
 
 import cairo
 
+sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import layout  # noqa: E402
 
-CAPTION_FONT = ("Liberation Sans", cairo.FONT_WEIGHT_BOLD, 9.0)
+CAPTION_FONT = ("Liberation Sans", cairo.FONT_WEIGHT_BOLD, 10.0)
+CAPTION_TRACKING = 0
 LEGEND_FONT = ("Liberation Sans", cairo.FONT_WEIGHT_BOLD, 11.0)
 FONT_FILES = {  # family, bold -> file that fontconfig must resolve it to
     ("Liberation Sans", True): "LiberationSans-Bold.ttf",
@@ -118,6 +120,14 @@ def text_ink(c, text):
 
 def spaced_width(c, text, tracking):
     return sum(c.text_extents(ch).x_advance for ch in text) + tracking * (len(text) - 1)
+
+
+def spaced_ink(c, text, tracking):
+    """Ink box (x, y, w, h) of `text` set with extra `tracking`, relative to the origin."""
+    whole = c.text_extents(text)
+    first, last = c.text_extents(text[0]), c.text_extents(text[-1])
+    right = spaced_width(c, text, tracking) - last.x_advance + last.x_bearing + last.width
+    return first.x_bearing, whole.y_bearing, right - first.x_bearing, whole.height
 
 
 def show_spaced(c, x, y, text, tracking):
@@ -334,12 +344,18 @@ def word_switch(word, lit_colour):
         c.set_source_rgba(1, 1, 1, 0.14)
         c.set_line_width(1)
         c.stroke()
-        set_font(c, ("Liberation Sans", cairo.FONT_WEIGHT_BOLD, 10.5))
-        tracking = 0.8 if len(word) < 6 else 0.3
-        w = spaced_width(c, word, tracking)
-        x, y = round(25 - w / 2), 15.0
+        # the largest size up to 10.5 px that leaves a margin inside the plate
+        size, tracking = 10.5, 1
+        while True:
+            set_font(c, ("Liberation Sans", cairo.FONT_WEIGHT_BOLD, size))
+            w = spaced_width(c, word, tracking)
+            if w <= 42 or size <= 9:
+                break
+            size, tracking = size - 0.25, 0
+        cap_h = -c.text_extents("L").y_bearing
+        x, y = round(25 - w / 2), round(11 + cap_h / 2)
         if i == 0:
-            c.set_source_rgb(*shade(lit_colour, 0.32))
+            c.set_source_rgb(*shade(lit_colour, 0.38))
             show_spaced(c, x, y, word, tracking)
             return
         # glow: the word blurred by repeated offset drawing, then the bright word
@@ -406,8 +422,8 @@ def black_key(rng):
         c.fill()
         # top face, set in from the sides and stopping short of the front bevel
         rounded_rect(c, 1.5, -2, 7, 36, 1.2)
-        c.set_source(lin(0, 0, 0, 34, (0, shade(col, 0.8)), (0.85, shade(col, 1.35)),
-                         (1, shade(col, 1.6))))
+        c.set_source(lin(0, 0, 0, 34, (0, shade(col, 0.75)), (0.8, shade(col, 1.15)),
+                         (1, shade(col, 1.4))))
         c.fill()
         # front bevel sloping towards the player, lit from above
         c.move_to(1.5, 34)
@@ -415,7 +431,7 @@ def black_key(rng):
         c.line_to(9.5, 39)
         c.line_to(0.5, 39)
         c.close_path()
-        c.set_source(lin(0, 34, 0, 39, (0, shade(col, 2.4 if not i else 1.5)), (1, shade(col, 1.2))))
+        c.set_source(lin(0, 34, 0, 39, (0, shade(col, 2.6 if not i else 1.6)), (1, shade(col, 1.1))))
         c.fill()
         # gloss streak
         c.rectangle(2.5, 3, 1, 28)
@@ -509,8 +525,8 @@ def header(c):
     c.fill()
     set_font(c, ("Liberation Sans", cairo.FONT_WEIGHT_BOLD, 9.5))
     c.set_source_rgb(*INK_DIM)
-    show_spaced(c, x + 10, 30, "PARAPHONIC", 1.6)
-    show_spaced(c, x + 10, 42, "STRING ENSEMBLE", 1.6)
+    show_spaced(c, x + 10, 30, "PARAPHONIC", 2)
+    show_spaced(c, x + 10, 42, "STRING ENSEMBLE", 2)
     # program displays between the step buttons, and the printed menu button
     recessed_window(c, 399, 24, 423, 40)
     recessed_window(c, 449, 24, 641, 40)
@@ -540,7 +556,7 @@ def menu_button(c):
     c.set_source_rgb(*INK)
     c.fill()
     set_font(c, ("Liberation Sans", cairo.FONT_WEIGHT_BOLD, 10))
-    show_spaced(c, 663, 36, "MENU", 0.6)
+    show_spaced(c, 663, 36, "MENU", 1)
 
 
 def section_frames(c, legends_out):
@@ -549,7 +565,7 @@ def section_frames(c, legends_out):
     for name, l, t, r, b in layout.SECTIONS:
         rows.setdefault((t, b), []).append((name, l, r))
     set_font(c, LEGEND_FONT)
-    tracking = 1.4
+    tracking = 2
     for (t, b), secs in rows.items():
         secs.sort(key=lambda s: s[1])
         left, right = secs[0][1], secs[-1][2]
@@ -690,27 +706,30 @@ def keyboard_well(c):
     c.set_source_rgb(0.015, 0.015, 0.015)
     c.fill()
     # end blocks either side
-    for x0, x1 in ((31, 40), (591, 600)):
-        c.rectangle(x0, 504, x1 - x0, 80)
-        c.set_source(lin(x0, 0, x1, 0, (0, (0.16, 0.16, 0.17)), (1, (0.09, 0.09, 0.10))))
+    for x0, x1 in ((32, 40), (591, 599)):
+        rounded_rect(c, x0, 503, x1 - x0, 82, 1.5)
+        c.set_source(lin(0, 503, 0, 585, (0, (0.20, 0.20, 0.21)), (1, (0.08, 0.08, 0.085))))
+        c.fill()
+        c.rectangle(x0 + 1, 504, x1 - x0 - 2, 1)
+        c.set_source_rgba(1, 1, 1, 0.18)
         c.fill()
 
 
 def maker_logo(c):
     set_font(c, ("Liberation Sans", cairo.FONT_WEIGHT_BOLD, 12))
     bold = "KELMOR"
-    w1 = spaced_width(c, bold, 2.2)
+    w1 = spaced_width(c, bold, 2)
     set_font(c, ("Liberation Sans", cairo.FONT_WEIGHT_NORMAL, 12))
     light = "MUSIC"
-    w2 = spaced_width(c, light, 2.2)
+    w2 = spaced_width(c, light, 2)
     x = 601 - (w1 + 8 + w2)
     y = 609
     c.set_source_rgb(*INK)
     set_font(c, ("Liberation Sans", cairo.FONT_WEIGHT_BOLD, 12))
-    show_spaced(c, x, y, bold, 2.2)
+    show_spaced(c, x, y, bold, 2)
     set_font(c, ("Liberation Sans", cairo.FONT_WEIGHT_NORMAL, 12))
     c.set_source_rgb(*INK_DIM)
-    show_spaced(c, x + w1 + 8, y, light, 2.2)
+    show_spaced(c, x + w1 + 8, y, light, 2)
     # a small mark before the name: three stacked bars, like strings seen end-on
     for n in range(3):
         c.rectangle(x - 16 + n * 4, y - 9 + (2 - n) * 2, 2, 9 - (2 - n) * 2)
@@ -722,31 +741,24 @@ def captions(c, out):
     set_font(c, CAPTION_FONT)
     for text, ax, cap_top in layout.CAPTIONS:
         for n, line in enumerate(text.split("\n")):
-            x_b, y_b, w, h, adv = text_ink(c, line)
+            x_b, y_b, w, h = spaced_ink(c, line, CAPTION_TRACKING)
             cap_h = -c.text_extents("H").y_bearing
-            base = cap_top + cap_h + n * 10
+            base = cap_top + cap_h + n * 11
             x = round(ax - (x_b + w / 2))
-            c.move_to(x, base)
             c.set_source_rgb(*INK)
-            c.show_text(line)
+            show_spaced(c, x, base, line, CAPTION_TRACKING)
             ink = (math.floor(x + x_b), math.floor(base + y_b),
                    math.ceil(x + x_b + w), math.ceil(base + y_b + h))
             out.append((ink, line))
 
 
 def scale_labels(c, out):
-    """Small figures at the ends of bipolar and balance scales."""
+    """Figures beside the tune scale: its top, centre and bottom in cents."""
     set_font(c, ("Liberation Sans", cairo.FONT_WEIGHT_BOLD, 9))
     labels = [
         # tune: right of its ticks, beside top, centre and bottom
         ("+50", 95, 392, "l"), ("0", 95, 432, "l"), ("-50", 95, 472, "l"),
     ]
-    for ctl in layout.controls():
-        if ctl["kind"] == "knob" and ctl["param"] in (29, 30, 31):
-            l, t, r, b = ctl["rect"]
-            cx, cy = (l + r) / 2, (t + b) / 2
-            labels.append(("L", cx - 21, cy + 21, "c"))
-            labels.append(("R", cx + 21, cy + 21, "c"))
     for text, x, y_mid, align in labels:
         x_b, y_b, w, h, adv = text_ink(c, text)
         px = x if align == "l" else round(x - (x_b + w / 2))
