@@ -132,9 +132,9 @@ SECTIONS = [
     ("TUNE", 22, 340, 121, 496),
     ("VCF", 121, 340, 392, 496),
     ("ENVELOPE", 392, 340, 604, 496),
-    ("PAN", 620, 66, 760, 212),
-    ("PHASER", 620, 224, 760, 388),
-    ("DELAY", 620, 392, 760, 618),
+    ("PAN", 616, 66, 760, 212),
+    ("PHASER", 616, 224, 760, 386),
+    ("DELAY", 616, 392, 760, 618),
 ]
 
 # Printed captions: (text, anchor x, top of capitals, lines). Centred on the anchor.
@@ -160,7 +160,7 @@ CAPTIONS = [
     ("STRING", 656, 138), ("SYNTH", 708, 138), ("BASS", 684, 199),
     # phaser
     ("SPEED", 642, 256), ("FEED\nBACK", 682, 245),
-    ("STRING", 728, 297), ("SYNTH", 728, 337), ("BASS", 728, 377),
+    ("STRING", 728, 295), ("SYNTH", 728, 335), ("BASS", 728, 375),
     # delay
     ("TIME", 642, 416), ("FEED\nBACK", 682, 405), ("MIX", 722, 416),
     ("X2", 656, 568), ("SYNC", 712, 568), ("VIBE", 656, 608), ("PING-PONG", 712, 608),

@@ -338,12 +338,7 @@ def triangle_button(direction):
 
 def word_switch(word, lit_colour):
     def draw(c, i):
-        rounded_rect(c, 0.5, 0.5, 49, 21, 3)
-        c.set_source(lin(0, 0, 0, 22, (0, (0.10, 0.10, 0.105)), (1, (0.06, 0.06, 0.065))))
-        c.fill_preserve()
-        c.set_source_rgba(1, 1, 1, 0.14)
-        c.set_line_width(1)
-        c.stroke()
+        raised_plate(c, 0, 0, 50, 22)
         # the largest size up to 10.5 px that leaves a margin inside the plate
         size, tracking = 10.5, 1
         while True:
@@ -355,7 +350,7 @@ def word_switch(word, lit_colour):
         cap_h = -c.text_extents("L").y_bearing
         x, y = round(25 - w / 2), round(11 + cap_h / 2)
         if i == 0:
-            c.set_source_rgb(*shade(lit_colour, 0.38))
+            c.set_source_rgb(*shade(lit_colour, 0.45))
             show_spaced(c, x, y, word, tracking)
             return
         # glow: the word blurred by repeated offset drawing, then the bright word
@@ -405,7 +400,7 @@ def white_key(rng):
     return draw
 
 
-BLACK_HELD = {"bass": (0.12, 0.50, 0.16), "top": (0.62, 0.10, 0.07)}
+BLACK_HELD = {"bass": (0.15, 0.62, 0.20), "top": (0.78, 0.13, 0.09)}
 
 
 def black_key(rng):
@@ -537,26 +532,37 @@ def header(c):
         screw(c, sx, sy, 30 if sx < 100 else 110)
 
 
-def menu_button(c):
-    l, t, r, b = 645, 22, 693, 42
+def raised_plate(c, l, t, r, b):
+    """The dark raised key of the header: menu button and learn switch."""
     rounded_rect(c, l, t, r - l, b - t, 3.5)
     c.set_source_rgb(0.02, 0.02, 0.025)
     c.fill()
     rounded_rect(c, l + 1, t + 1, r - l - 2, b - t - 2, 3)
-    c.set_source(lin(0, t, 0, b, (0, (0.30, 0.30, 0.31)), (1, (0.17, 0.17, 0.18))))
+    c.set_source(lin(0, t, 0, b, (0, (0.27, 0.27, 0.28)), (1, (0.15, 0.15, 0.16))))
     c.fill()
     rounded_rect(c, l + 1.5, t + 1.5, r - l - 3, b - t - 3, 2.5)
     c.set_source(lin(0, t, 0, b, (0, (1, 1, 1, 0.25)), (0.3, (1, 1, 1, 0.03)), (1, (0, 0, 0, 0.2))))
     c.set_line_width(1)
     c.stroke()
-    c.move_to(651, 29)
-    c.line_to(659, 29)
-    c.line_to(655, 34.5)
+
+
+def menu_button(c):
+    l, t, r, b = 645, 22, 693, 42
+    raised_plate(c, l, t, r, b)
+    # the triangle and the word, centred together on the button
+    set_font(c, ("Liberation Sans", cairo.FONT_WEIGHT_BOLD, 10))
+    x_b, y_b, w, h, _ = text_ink(c, "MENU")
+    tri, gap = 7, 4
+    x0 = round((l + r - (tri + gap + w)) / 2)
+    base = round((t + b) / 2 + h / 2)
+    c.move_to(x0, base - h + 1.5)
+    c.line_to(x0 + tri, base - h + 1.5)
+    c.line_to(x0 + tri / 2, base - 0.5)
     c.close_path()
     c.set_source_rgb(*INK)
     c.fill()
-    set_font(c, ("Liberation Sans", cairo.FONT_WEIGHT_BOLD, 10))
-    show_spaced(c, 663, 36, "MENU", 1)
+    c.move_to(x0 + tri + gap - x_b, base)
+    c.show_text("MENU")
 
 
 def section_frames(c, legends_out):
@@ -788,8 +794,6 @@ def back_image():
             button_seat(c, ctl)
     keyboard_well(c)
     maker_logo(c)
-    for sx, sy in ((10, 610), (762, 610)):
-        screw(c, sx, sy, 60 if sx < 100 else 150)
     captions(c, caps)
     scale_labels(c, caps)
     return s, legends, caps

@@ -20,7 +20,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.join(HERE, "..", "..")
 
 LIT = {5, 7, 13, 15, 19, 34, 41, 42, 45}            # parameters whose lamps are on
-HELD = {36, 43, 48, 60, 64, 67, 70, 75, 78}          # notes shown as held
+HELD = {36, 43, 46, 48, 60, 63, 67, 70, 75}        # notes shown as held
 PRESSED = {(3, None)}                                # (parameter, _) of a button shown pressed
 
 
