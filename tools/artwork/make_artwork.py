@@ -565,7 +565,7 @@ def menu_button(c):
     c.show_text("MENU")
 
 
-def section_frames(c, legends_out):
+def section_frames(c, sections_out, legend_inks):
     """Frames around each row of sections, vertical rules between neighbours, legends on top."""
     rows = {}
     for name, l, t, r, b in layout.SECTIONS:
@@ -585,7 +585,10 @@ def section_frames(c, legends_out):
             c.set_source_rgb(*INK)
             show_spaced(c, x, base, name, tracking)
             gaps.append((x - 5, x + w + 5))
-            legends_out.append((name, l, t, r, b))
+            sections_out.append((name, l, t, r, b))
+            x_b, y_b, ink_w, _ = spaced_ink(c, name, tracking)
+            legend_inks.append(((math.floor(x + x_b), math.floor(base + y_b),
+                                 math.ceil(x + x_b + ink_w), math.ceil(base + y_b + ink_h)), name))
         # faint inner fill
         rounded_rect(c, left + 0.5, line_y, right - left - 1, b - line_y - 0.5, 5)
         c.set_source_rgba(0, 0, 0, 0.16)
@@ -608,7 +611,7 @@ def section_frames(c, legends_out):
         c.line_to(lx, line_y + rr)
         c.arc(lx + rr, line_y + rr, rr, math.pi, 1.5 * math.pi)
         c.stroke()
-        # a darker line under the rule gives it a slight engraved depth
+        # rules between neighbouring sections of the row
         for name, l, r in secs[1:]:
             c.rectangle(l, line_y + 6, 1, b - line_y - 12)
             c.set_source_rgb(*FRAME)
@@ -780,8 +783,8 @@ def back_image():
     s, c = new_surface(layout.FACE_W, layout.FACE_H, cairo.FORMAT_RGB24)
     panel_texture(c)
     header(c)
-    legends, caps = [], []
-    section_frames(c, legends)
+    sections, legends, caps = [], [], []
+    section_frames(c, sections, legends)
     for ctl in layout.controls():
         kind = ctl["kind"]
         if kind == "slider":
@@ -796,7 +799,7 @@ def back_image():
     maker_logo(c)
     captions(c, caps)
     scale_labels(c, caps)
-    return s, legends, caps
+    return s, sections, legends, caps
 
 
 # ---------------------------------------------------------------- checks and output
@@ -805,9 +808,14 @@ def overlaps(a, b):
     return a[0] < b[2] and b[0] < a[2] and a[1] < b[3] and b[1] < a[3]
 
 
-def check_layout(sections, caps):
+def check_layout(sections, legends, caps):
+    """Every caption inside a section, no printed word under a control, no two captions touching."""
     problems = []
     rects = [(ctl["rect"], ctl) for ctl in layout.controls() if ctl["kind"] != "back"]
+    for ink, text in legends:
+        for rect, ctl in rects:
+            if overlaps(ink, rect):
+                problems.append(f"legend {text!r} {ink} covers control {ctl['kind']} {rect}")
     for ink, text in caps:
         if not any(l <= ink[0] and t <= ink[1] and ink[2] <= r and ink[3] <= b
                    for _, l, t, r, b in sections):
@@ -829,8 +837,8 @@ def main():
         os.path.dirname(os.path.abspath(__file__)), "..", "..", "resources", "img")
     os.makedirs(out_dir, exist_ok=True)
 
-    back, sections, caps = back_image()
-    problems = check_layout(sections, caps)
+    back, sections, legends, caps = back_image()
+    problems = check_layout(sections, legends, caps)
     if problems:
         print("layout problems:\n  " + "\n  ".join(problems))
         if not os.environ.get("ART_DRAFT"):
