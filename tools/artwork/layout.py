@@ -129,9 +129,9 @@ SECTIONS = [
     ("MASTER", 22, 156, 604, 208),
     ("BASS", 22, 224, 176, 332),
     ("SYNTHESIZER", 176, 224, 604, 332),
-    ("TUNE", 22, 340, 121, 496),
-    ("VCF", 121, 340, 392, 496),
-    ("ENVELOPE", 392, 340, 604, 496),
+    ("TUNE", 22, 340, 121, 492),
+    ("VCF", 121, 340, 392, 492),
+    ("ENVELOPE", 392, 340, 604, 492),
     ("PAN", 616, 66, 760, 212),
     ("PHASER", 616, 224, 760, 386),
     ("DELAY", 616, 392, 760, 618),
@@ -166,5 +166,5 @@ CAPTIONS = [
     ("X2", 656, 568), ("SYNC", 712, 568), ("VIBE", 656, 608), ("PING-PONG", 712, 608),
 ]
 
-# Dividers inside a row of frames, drawn as thin vertical rules: (x, top, bottom).
-DIVIDERS = []
+# Fainter rules that group the switches of one section: (x, top, bottom).
+DIVIDERS = [(293, 246, 322), (431, 246, 322), (276, 360, 486)]

@@ -618,6 +618,14 @@ def section_frames(c, sections_out, legend_inks):
             c.fill()
 
 
+def dividers(c):
+    for x, top, bottom in layout.DIVIDERS:
+        c.rectangle(x, top, 1, bottom - top)
+        c.set_source(lin(0, top, 0, bottom, (0, FRAME + (0.0,)), (0.2, FRAME + (0.55,)),
+                         (0.8, FRAME + (0.55,)), (1, FRAME + (0.0,))))
+        c.fill()
+
+
 def slider_slot(c, ctl):
     l, t, r, b = ctl["rect"]
     vertical = b - t > r - l
@@ -785,6 +793,7 @@ def back_image():
     header(c)
     sections, legends, caps = [], [], []
     section_frames(c, sections, legends)
+    dividers(c)
     for ctl in layout.controls():
         kind = ctl["kind"]
         if kind == "slider":
