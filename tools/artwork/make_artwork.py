@@ -526,8 +526,7 @@ def header(c):
     recessed_window(c, 399, 24, 423, 40)
     recessed_window(c, 449, 24, 641, 40)
     menu_button(c)
-    # the version figure is printed by the editor right-aligned ending at x = 316
-    set_font(c, ("Liberation Sans", cairo.FONT_WEIGHT_BOLD, 9))
+    # x = 250..316 stays plain: the editor prints the version there, right-aligned at 316
     for sx, sy in ((10, 10), (762, 10)):
         screw(c, sx, sy, 30 if sx < 100 else 110)
 
