@@ -125,16 +125,16 @@ def controls():
 
 # Section frames: (name, left, top, right, bottom). Frames of one row share edges with a divider.
 SECTIONS = [
-    ("STRINGS", 26, 66, 604, 148),
-    ("MASTER", 26, 156, 604, 208),
-    ("BASS", 26, 224, 176, 332),
+    ("STRINGS", 22, 66, 604, 148),
+    ("MASTER", 22, 156, 604, 208),
+    ("BASS", 22, 224, 176, 332),
     ("SYNTHESIZER", 176, 224, 604, 332),
-    ("TUNE", 26, 340, 121, 496),
-    ("VCF", 121, 340, 392, 496),
-    ("ENVELOPE", 392, 340, 604, 496),
-    ("PAN", 620, 66, 760, 212),
-    ("PHASER", 620, 224, 760, 388),
-    ("DELAY", 620, 394, 760, 618),
+    ("TUNE", 22, 340, 121, 492),
+    ("VCF", 121, 340, 392, 492),
+    ("ENVELOPE", 392, 340, 604, 492),
+    ("PAN", 616, 66, 760, 212),
+    ("PHASER", 616, 224, 760, 386),
+    ("DELAY", 616, 392, 760, 618),
 ]
 
 # Printed captions: (text, anchor x, top of capitals, lines). Centred on the anchor.
@@ -149,22 +149,22 @@ CAPTIONS = [
     # bass and synthesizer switches
     ("STACCATO", 56, 309), ("16'", 104, 309), ("8'", 152, 309),
     ("8'", 200, 309), ("4'", 248, 309),
-    ("CHORUS\nSLOW", 338, 309), ("ADSR\n>VCA", 386, 309),
+    ("CHORUS\nSLOW", 338, 309), ("ADSR\nTO VCA", 386, 309),
     ("CHORUS", 476, 309), ("HOLLOW", 524, 309), ("SINGLE\nTRIG", 572, 309),
     # tune, filter, envelope
-    ("CENTS", 80, 364),
-    ("WHEEL", 162, 364), ("LFO", 202, 364), ("ADSR", 242, 364),
-    ("CUTOFF", 310, 364), ("RES", 350, 364),
-    ("A", 432, 364), ("D", 472, 364), ("S", 512, 364), ("R", 552, 364),
+    ("CENTS", 80, 370),
+    ("WHEEL", 162, 370), ("LFO", 202, 370), ("ADSR", 242, 370),
+    ("CUTOFF", 310, 370), ("RES", 350, 370),
+    ("A", 432, 370), ("D", 472, 370), ("S", 512, 370), ("R", 552, 370),
     # pan
     ("STRING", 656, 138), ("SYNTH", 708, 138), ("BASS", 684, 199),
     # phaser
-    ("SPEED", 642, 256), ("FEED\nBACK", 682, 246),
-    ("STRING", 728, 297), ("SYNTH", 728, 337), ("BASS", 728, 377),
+    ("SPEED", 642, 256), ("FEED\nBACK", 682, 245),
+    ("STRING", 728, 295), ("SYNTH", 728, 335), ("BASS", 728, 375),
     # delay
-    ("TIME", 642, 418), ("FEED\nBACK", 682, 408), ("MIX", 722, 418),
+    ("TIME", 642, 416), ("FEED\nBACK", 682, 405), ("MIX", 722, 416),
     ("X2", 656, 568), ("SYNC", 712, 568), ("VIBE", 656, 608), ("PING-PONG", 712, 608),
 ]
 
-# Dividers inside a row of frames, drawn as thin vertical rules: (x, top, bottom).
-DIVIDERS = []
+# Fainter rules that group the switches of one section: (x, top, bottom).
+DIVIDERS = [(293, 246, 322), (431, 246, 322), (276, 360, 486)]

@@ -16,10 +16,12 @@ import sys
 
 import cairo
 
+sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import layout  # noqa: E402
 
-CAPTION_FONT = ("Liberation Sans", cairo.FONT_WEIGHT_BOLD, 9.0)
+CAPTION_FONT = ("Liberation Sans", cairo.FONT_WEIGHT_BOLD, 10.0)
+CAPTION_TRACKING = 0
 LEGEND_FONT = ("Liberation Sans", cairo.FONT_WEIGHT_BOLD, 11.0)
 FONT_FILES = {  # family, bold -> file that fontconfig must resolve it to
     ("Liberation Sans", True): "LiberationSans-Bold.ttf",
@@ -118,6 +120,14 @@ def text_ink(c, text):
 
 def spaced_width(c, text, tracking):
     return sum(c.text_extents(ch).x_advance for ch in text) + tracking * (len(text) - 1)
+
+
+def spaced_ink(c, text, tracking):
+    """Ink box (x, y, w, h) of `text` set with extra `tracking`, relative to the origin."""
+    whole = c.text_extents(text)
+    first, last = c.text_extents(text[0]), c.text_extents(text[-1])
+    right = spaced_width(c, text, tracking) - last.x_advance + last.x_bearing + last.width
+    return first.x_bearing, whole.y_bearing, right - first.x_bearing, whole.height
 
 
 def show_spaced(c, x, y, text, tracking):
@@ -328,18 +338,19 @@ def triangle_button(direction):
 
 def word_switch(word, lit_colour):
     def draw(c, i):
-        rounded_rect(c, 0.5, 0.5, 49, 21, 3)
-        c.set_source(lin(0, 0, 0, 22, (0, (0.10, 0.10, 0.105)), (1, (0.06, 0.06, 0.065))))
-        c.fill_preserve()
-        c.set_source_rgba(1, 1, 1, 0.14)
-        c.set_line_width(1)
-        c.stroke()
-        set_font(c, ("Liberation Sans", cairo.FONT_WEIGHT_BOLD, 10.5))
-        tracking = 0.8 if len(word) < 6 else 0.3
-        w = spaced_width(c, word, tracking)
-        x, y = round(25 - w / 2), 15.0
+        raised_plate(c, 0, 0, 50, 22)
+        # the largest size up to 10.5 px that leaves a margin inside the plate
+        size, tracking = 10.5, 1
+        while True:
+            set_font(c, ("Liberation Sans", cairo.FONT_WEIGHT_BOLD, size))
+            w = spaced_width(c, word, tracking)
+            if w <= 42 or size <= 9:
+                break
+            size, tracking = size - 0.25, 0
+        cap_h = -c.text_extents("L").y_bearing
+        x, y = round(25 - w / 2), round(11 + cap_h / 2)
         if i == 0:
-            c.set_source_rgb(*shade(lit_colour, 0.32))
+            c.set_source_rgb(*shade(lit_colour, 0.45))
             show_spaced(c, x, y, word, tracking)
             return
         # glow: the word blurred by repeated offset drawing, then the bright word
@@ -389,7 +400,7 @@ def white_key(rng):
     return draw
 
 
-BLACK_HELD = {"bass": (0.12, 0.50, 0.16), "top": (0.62, 0.10, 0.07)}
+BLACK_HELD = {"bass": (0.15, 0.62, 0.20), "top": (0.78, 0.13, 0.09)}
 
 
 def black_key(rng):
@@ -406,8 +417,8 @@ def black_key(rng):
         c.fill()
         # top face, set in from the sides and stopping short of the front bevel
         rounded_rect(c, 1.5, -2, 7, 36, 1.2)
-        c.set_source(lin(0, 0, 0, 34, (0, shade(col, 0.8)), (0.85, shade(col, 1.35)),
-                         (1, shade(col, 1.6))))
+        c.set_source(lin(0, 0, 0, 34, (0, shade(col, 0.75)), (0.8, shade(col, 1.15)),
+                         (1, shade(col, 1.4))))
         c.fill()
         # front bevel sloping towards the player, lit from above
         c.move_to(1.5, 34)
@@ -415,7 +426,7 @@ def black_key(rng):
         c.line_to(9.5, 39)
         c.line_to(0.5, 39)
         c.close_path()
-        c.set_source(lin(0, 34, 0, 39, (0, shade(col, 2.4 if not i else 1.5)), (1, shade(col, 1.2))))
+        c.set_source(lin(0, 34, 0, 39, (0, shade(col, 2.6 if not i else 1.6)), (1, shade(col, 1.1))))
         c.fill()
         # gloss streak
         c.rectangle(2.5, 3, 1, 28)
@@ -509,47 +520,57 @@ def header(c):
     c.fill()
     set_font(c, ("Liberation Sans", cairo.FONT_WEIGHT_BOLD, 9.5))
     c.set_source_rgb(*INK_DIM)
-    show_spaced(c, x + 10, 30, "PARAPHONIC", 1.6)
-    show_spaced(c, x + 10, 42, "STRING ENSEMBLE", 1.6)
+    show_spaced(c, x + 10, 30, "PARAPHONIC", 2)
+    show_spaced(c, x + 10, 42, "STRING ENSEMBLE", 2)
     # program displays between the step buttons, and the printed menu button
     recessed_window(c, 399, 24, 423, 40)
     recessed_window(c, 449, 24, 641, 40)
     menu_button(c)
-    # the version figure is printed by the editor right-aligned ending at x = 316
-    set_font(c, ("Liberation Sans", cairo.FONT_WEIGHT_BOLD, 9))
+    # x = 250..316 stays plain: the editor prints the version there, right-aligned at 316
     for sx, sy in ((10, 10), (762, 10)):
         screw(c, sx, sy, 30 if sx < 100 else 110)
 
 
-def menu_button(c):
-    l, t, r, b = 645, 22, 693, 42
+def raised_plate(c, l, t, r, b):
+    """The dark raised key of the header: menu button and learn switch."""
     rounded_rect(c, l, t, r - l, b - t, 3.5)
     c.set_source_rgb(0.02, 0.02, 0.025)
     c.fill()
     rounded_rect(c, l + 1, t + 1, r - l - 2, b - t - 2, 3)
-    c.set_source(lin(0, t, 0, b, (0, (0.30, 0.30, 0.31)), (1, (0.17, 0.17, 0.18))))
+    c.set_source(lin(0, t, 0, b, (0, (0.27, 0.27, 0.28)), (1, (0.15, 0.15, 0.16))))
     c.fill()
     rounded_rect(c, l + 1.5, t + 1.5, r - l - 3, b - t - 3, 2.5)
     c.set_source(lin(0, t, 0, b, (0, (1, 1, 1, 0.25)), (0.3, (1, 1, 1, 0.03)), (1, (0, 0, 0, 0.2))))
     c.set_line_width(1)
     c.stroke()
-    c.move_to(651, 29)
-    c.line_to(659, 29)
-    c.line_to(655, 34.5)
+
+
+def menu_button(c):
+    l, t, r, b = 645, 22, 693, 42
+    raised_plate(c, l, t, r, b)
+    # the triangle and the word, centred together on the button
+    set_font(c, ("Liberation Sans", cairo.FONT_WEIGHT_BOLD, 10))
+    x_b, y_b, w, h, _ = text_ink(c, "MENU")
+    tri, gap = 7, 4
+    x0 = round((l + r - (tri + gap + w)) / 2)
+    base = round((t + b) / 2 + h / 2)
+    c.move_to(x0, base - h + 1.5)
+    c.line_to(x0 + tri, base - h + 1.5)
+    c.line_to(x0 + tri / 2, base - 0.5)
     c.close_path()
     c.set_source_rgb(*INK)
     c.fill()
-    set_font(c, ("Liberation Sans", cairo.FONT_WEIGHT_BOLD, 10))
-    show_spaced(c, 663, 36, "MENU", 0.6)
+    c.move_to(x0 + tri + gap - x_b, base)
+    c.show_text("MENU")
 
 
-def section_frames(c, legends_out):
+def section_frames(c, sections_out, legend_inks):
     """Frames around each row of sections, vertical rules between neighbours, legends on top."""
     rows = {}
     for name, l, t, r, b in layout.SECTIONS:
         rows.setdefault((t, b), []).append((name, l, r))
     set_font(c, LEGEND_FONT)
-    tracking = 1.4
+    tracking = 2
     for (t, b), secs in rows.items():
         secs.sort(key=lambda s: s[1])
         left, right = secs[0][1], secs[-1][2]
@@ -563,7 +584,10 @@ def section_frames(c, legends_out):
             c.set_source_rgb(*INK)
             show_spaced(c, x, base, name, tracking)
             gaps.append((x - 5, x + w + 5))
-            legends_out.append((name, l, t, r, b))
+            sections_out.append((name, l, t, r, b))
+            x_b, y_b, ink_w, _ = spaced_ink(c, name, tracking)
+            legend_inks.append(((math.floor(x + x_b), math.floor(base + y_b),
+                                 math.ceil(x + x_b + ink_w), math.ceil(base + y_b + ink_h)), name))
         # faint inner fill
         rounded_rect(c, left + 0.5, line_y, right - left - 1, b - line_y - 0.5, 5)
         c.set_source_rgba(0, 0, 0, 0.16)
@@ -586,11 +610,19 @@ def section_frames(c, legends_out):
         c.line_to(lx, line_y + rr)
         c.arc(lx + rr, line_y + rr, rr, math.pi, 1.5 * math.pi)
         c.stroke()
-        # a darker line under the rule gives it a slight engraved depth
+        # rules between neighbouring sections of the row
         for name, l, r in secs[1:]:
             c.rectangle(l, line_y + 6, 1, b - line_y - 12)
             c.set_source_rgb(*FRAME)
             c.fill()
+
+
+def dividers(c):
+    for x, top, bottom in layout.DIVIDERS:
+        c.rectangle(x, top, 1, bottom - top)
+        c.set_source(lin(0, top, 0, bottom, (0, FRAME + (0.0,)), (0.2, FRAME + (0.55,)),
+                         (0.8, FRAME + (0.55,)), (1, FRAME + (0.0,))))
+        c.fill()
 
 
 def slider_slot(c, ctl):
@@ -690,27 +722,30 @@ def keyboard_well(c):
     c.set_source_rgb(0.015, 0.015, 0.015)
     c.fill()
     # end blocks either side
-    for x0, x1 in ((31, 40), (591, 600)):
-        c.rectangle(x0, 504, x1 - x0, 80)
-        c.set_source(lin(x0, 0, x1, 0, (0, (0.16, 0.16, 0.17)), (1, (0.09, 0.09, 0.10))))
+    for x0, x1 in ((32, 40), (591, 599)):
+        rounded_rect(c, x0, 503, x1 - x0, 82, 1.5)
+        c.set_source(lin(0, 503, 0, 585, (0, (0.20, 0.20, 0.21)), (1, (0.08, 0.08, 0.085))))
+        c.fill()
+        c.rectangle(x0 + 1, 504, x1 - x0 - 2, 1)
+        c.set_source_rgba(1, 1, 1, 0.18)
         c.fill()
 
 
 def maker_logo(c):
     set_font(c, ("Liberation Sans", cairo.FONT_WEIGHT_BOLD, 12))
     bold = "KELMOR"
-    w1 = spaced_width(c, bold, 2.2)
+    w1 = spaced_width(c, bold, 2)
     set_font(c, ("Liberation Sans", cairo.FONT_WEIGHT_NORMAL, 12))
     light = "MUSIC"
-    w2 = spaced_width(c, light, 2.2)
+    w2 = spaced_width(c, light, 2)
     x = 601 - (w1 + 8 + w2)
     y = 609
     c.set_source_rgb(*INK)
     set_font(c, ("Liberation Sans", cairo.FONT_WEIGHT_BOLD, 12))
-    show_spaced(c, x, y, bold, 2.2)
+    show_spaced(c, x, y, bold, 2)
     set_font(c, ("Liberation Sans", cairo.FONT_WEIGHT_NORMAL, 12))
     c.set_source_rgb(*INK_DIM)
-    show_spaced(c, x + w1 + 8, y, light, 2.2)
+    show_spaced(c, x + w1 + 8, y, light, 2)
     # a small mark before the name: three stacked bars, like strings seen end-on
     for n in range(3):
         c.rectangle(x - 16 + n * 4, y - 9 + (2 - n) * 2, 2, 9 - (2 - n) * 2)
@@ -722,31 +757,24 @@ def captions(c, out):
     set_font(c, CAPTION_FONT)
     for text, ax, cap_top in layout.CAPTIONS:
         for n, line in enumerate(text.split("\n")):
-            x_b, y_b, w, h, adv = text_ink(c, line)
+            x_b, y_b, w, h = spaced_ink(c, line, CAPTION_TRACKING)
             cap_h = -c.text_extents("H").y_bearing
-            base = cap_top + cap_h + n * 10
+            base = cap_top + cap_h + n * 11
             x = round(ax - (x_b + w / 2))
-            c.move_to(x, base)
             c.set_source_rgb(*INK)
-            c.show_text(line)
+            show_spaced(c, x, base, line, CAPTION_TRACKING)
             ink = (math.floor(x + x_b), math.floor(base + y_b),
                    math.ceil(x + x_b + w), math.ceil(base + y_b + h))
             out.append((ink, line))
 
 
 def scale_labels(c, out):
-    """Small figures at the ends of bipolar and balance scales."""
+    """Figures beside the tune scale: its top, centre and bottom in cents."""
     set_font(c, ("Liberation Sans", cairo.FONT_WEIGHT_BOLD, 9))
     labels = [
         # tune: right of its ticks, beside top, centre and bottom
         ("+50", 95, 392, "l"), ("0", 95, 432, "l"), ("-50", 95, 472, "l"),
     ]
-    for ctl in layout.controls():
-        if ctl["kind"] == "knob" and ctl["param"] in (29, 30, 31):
-            l, t, r, b = ctl["rect"]
-            cx, cy = (l + r) / 2, (t + b) / 2
-            labels.append(("L", cx - 21, cy + 21, "c"))
-            labels.append(("R", cx + 21, cy + 21, "c"))
     for text, x, y_mid, align in labels:
         x_b, y_b, w, h, adv = text_ink(c, text)
         px = x if align == "l" else round(x - (x_b + w / 2))
@@ -762,8 +790,9 @@ def back_image():
     s, c = new_surface(layout.FACE_W, layout.FACE_H, cairo.FORMAT_RGB24)
     panel_texture(c)
     header(c)
-    legends, caps = [], []
-    section_frames(c, legends)
+    sections, legends, caps = [], [], []
+    section_frames(c, sections, legends)
+    dividers(c)
     for ctl in layout.controls():
         kind = ctl["kind"]
         if kind == "slider":
@@ -776,11 +805,9 @@ def back_image():
             button_seat(c, ctl)
     keyboard_well(c)
     maker_logo(c)
-    for sx, sy in ((10, 610), (762, 610)):
-        screw(c, sx, sy, 60 if sx < 100 else 150)
     captions(c, caps)
     scale_labels(c, caps)
-    return s, legends, caps
+    return s, sections, legends, caps
 
 
 # ---------------------------------------------------------------- checks and output
@@ -789,9 +816,14 @@ def overlaps(a, b):
     return a[0] < b[2] and b[0] < a[2] and a[1] < b[3] and b[1] < a[3]
 
 
-def check_layout(sections, caps):
+def check_layout(sections, legends, caps):
+    """Every caption inside a section, no printed word under a control, no two captions touching."""
     problems = []
     rects = [(ctl["rect"], ctl) for ctl in layout.controls() if ctl["kind"] != "back"]
+    for ink, text in legends:
+        for rect, ctl in rects:
+            if overlaps(ink, rect):
+                problems.append(f"legend {text!r} {ink} covers control {ctl['kind']} {rect}")
     for ink, text in caps:
         if not any(l <= ink[0] and t <= ink[1] and ink[2] <= r and ink[3] <= b
                    for _, l, t, r, b in sections):
@@ -813,8 +845,8 @@ def main():
         os.path.dirname(os.path.abspath(__file__)), "..", "..", "resources", "img")
     os.makedirs(out_dir, exist_ok=True)
 
-    back, sections, caps = back_image()
-    problems = check_layout(sections, caps)
+    back, sections, legends, caps = back_image()
+    problems = check_layout(sections, legends, caps)
     if problems:
         print("layout problems:\n  " + "\n  ".join(problems))
         if not os.environ.get("ART_DRAFT"):

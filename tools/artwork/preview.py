@@ -12,6 +12,7 @@ import sys
 
 import cairo
 
+sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import layout  # noqa: E402
 
@@ -19,11 +20,10 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.join(HERE, "..", "..")
 
 LIT = {5, 7, 13, 15, 19, 34, 41, 42, 45}            # parameters whose lamps are on
-HELD = {36, 43, 48, 60, 64, 67, 70, 75, 78}          # notes shown as held
-PRESSED = {(3, None)}                                # (parameter, _) of a button shown pressed
+HELD = {36, 43, 46, 48, 60, 63, 67, 70, 75}        # notes shown as held
 
 
-def value_of(ctl, n):
+def value_of(ctl):
     """A frame index for the preview: a spread of positions that exercises every image."""
     kind, p = ctl["kind"], ctl["param"]
     frames = layout.IMAGES[ctl["image"]][2] if ctl["image"] else 1
@@ -33,11 +33,9 @@ def value_of(ctl, n):
         return 1 if p in LIT else 0
     if kind == "key":
         return 1 if p in HELD else 0
-    if kind == "learn":
+    if kind == "learn":   # armed
         return 1
-    if kind == "kick" and p == -63:
-        return 1
-    if kind == "button" and p == 15:
+    if (kind, p) in (("kick", -63), ("button", 15)):   # next-program and Synth 8' held down
         return 1
     return 0
 
@@ -48,14 +46,14 @@ def main():
     surf = cairo.ImageSurface(cairo.FORMAT_RGB24, layout.FACE_W, layout.FACE_H)
     c = cairo.Context(surf)
     strips = {}
-    for n, ctl in enumerate(layout.controls()):
+    for ctl in layout.controls():
         if not ctl["image"]:
             continue
         name = ctl["image"]
         if name not in strips:
             strips[name] = cairo.ImageSurface.create_from_png(os.path.join(img_dir, name + ".png"))
         fw, fh, frames = layout.IMAGES[name]
-        frame = min(value_of(ctl, n), frames - 1)
+        frame = min(value_of(ctl), frames - 1)
         l, t, _, _ = ctl["rect"]
         c.save()
         c.rectangle(l, t, fw, fh)
