@@ -108,6 +108,11 @@ bool Overlaps(const Rect& area, const Rect& control) {
          area.top < control.bottom;
 }
 
+Rect Intersection(const Rect& a, const Rect& b) {
+  return Rect(std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
+              std::min(a.bottom, b.bottom));
+}
+
 uint64_t DoubleBits(double value) {
   uint64_t bits;
   std::memcpy(&bits, &value, sizeof(bits));
@@ -294,10 +299,12 @@ void IGraphics::PaintArea(const Rect& area) {
   if (mControls.empty()) return;
   mDrawRect = area;
   const bool areaEmpty = area.Empty();
+  mPainting = true;
   for (auto& control : mControls) {
     const Rect& r = control->DrawRect();
     if (!control->IsHidden() && !areaEmpty && !r.Empty() && Overlaps(area, r)) control->Draw(*this);
   }
+  mPainting = false;
   for (auto& control : mControls) control->MarkClean();
   CopyToWindow(area);
 }
@@ -412,15 +419,25 @@ bool IGraphics::DrawBitmapFrame(const BitmapStrip& strip, const Rect& rect, int 
 bool IGraphics::DrawBitmapRegion(const BitmapStrip& strip, const Rect& rect, int srcX, int srcY,
                                  const Blend& blend) {
   if (!strip.bitmap || !mSurface) return false;
-  const LICE_Rect source{srcX, srcY, srcX + rect.W(), srcY + rect.H()};
+  // During a repaint only the area being repainted is drawn: a control that overlaps it is copied in
+  // part, so moving one slider never redraws the whole background.
+  Rect target = rect;
+  if (mPainting) target = Intersection(rect, mDrawRect);
+  if (target.W() <= 0 || target.H() <= 0) return true;
+  const int sx = srcX + (target.left - rect.left);
+  const int sy = srcY + (target.top - rect.top);
+  const LICE_Rect source{sx, sy, sx + target.W(), sy + target.H()};
   const int mode = blend.mode == Blend::kCopy ? kBlitCopy : kBlitUseAlpha;
-  Blit(mSurface.get(), strip.bitmap, rect.left, rect.top, &source, blend.weight, mode);
+  Blit(mSurface.get(), strip.bitmap, target.left, target.top, &source, blend.weight, mode);
   return true;
 }
 
 bool IGraphics::FillArea(const Colour& colour, const Rect& rect) {
   if (!mSurface) return false;
-  FillBitmapRect(mSurface.get(), rect.left, rect.top, rect.W(), rect.H(), ToPixel(colour), 1.0f, kBlitUseAlpha);
+  const Rect target = mPainting ? Intersection(rect, mDrawRect) : rect;
+  if (target.W() <= 0 || target.H() <= 0) return true;
+  FillBitmapRect(mSurface.get(), target.left, target.top, target.W(), target.H(), ToPixel(colour), 1.0f,
+                 kBlitUseAlpha);
   return true;
 }
 

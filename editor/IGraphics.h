@@ -197,6 +197,7 @@ class IGraphics {
   bool mToolTipsEnabled = false;
   IControl* mKeyCatcher = nullptr;
   Rect mDrawRect;
+  bool mPainting = false;  // drawing is clipped to mDrawRect while a repaint runs
 
  private:
   struct MailboxSlot {
