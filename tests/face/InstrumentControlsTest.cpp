@@ -214,30 +214,37 @@ TEST_F(FaceTest, ASliderDragReachesTheHostAsOneGesture) {
                                            audioMasterEndEdit}));
 }
 
-// Keys played on the editor's thread while the audio thread renders; the sanitizer build watches.
-TEST_F(FaceTest, KeysPlayedWhileTheAudioThreadRenders) {
+// Keys and program buttons clicked on the editor's thread while the audio thread renders and the host
+// saves its chunk; the sanitizer build watches.
+TEST_F(FaceTest, KeysAndProgramsWhileTheHostRendersAndSaves) {
   std::atomic<bool> stop{false};
+  AEffect* effect = sarn->GetAEffect();
   std::thread audio([&] {
     std::vector<double> l(64), r(64);
     double* outputs[2] = {l.data(), r.data()};
-    AEffect* effect = sarn->GetAEffect();
     while (!stop) effect->processDoubleReplacing(effect, nullptr, outputs, 64);
+  });
+  std::atomic<int> chunks{0};
+  std::thread host([&] {
+    while (!stop) {
+      void* data = nullptr;
+      if (effect->dispatcher(effect, effGetChunk, 0, 0, &data, 0.0f) > 0 && data) ++chunks;
+    }
   });
   for (int round = 0; round < 300; ++round) {
     const int key = 74 + round % 49;
     Click(key);
     Click(key, true);
     Click(key);
-    if (round % 10 == 0) {
-      Click(kNextButton);
-      DataChunk chunk;
-      sarn->SerializePresets(chunk);
-    }
+    Click(round % 2 ? kNextButton : kPrevButton);
     editor->Tick();
   }
   stop = true;
   audio.join();
+  host.join();
+  EXPECT_GT(chunks.load(), 0);
   EXPECT_EQ(sarn->GetEngine().HeldKeyCount(), 0);
+  EXPECT_EQ(sarn->GetCurrentPresetIdx(), 0);
 }
 
 }  // namespace
