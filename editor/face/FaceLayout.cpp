@@ -129,18 +129,11 @@ const FaceControl kParameterControls[] = {
     {Button, 43, 694, 580, kButtonSmall, V, 0},
 };
 
-const char* ImageFile(int id) {
+const FaceImage& FindImage(int id) {
   for (const FaceImage& image : kImages) {
-    if (image.id == id) return image.file;
+    if (image.id == id) return image;
   }
-  return "";
-}
-
-int ImageFrames(int id) {
-  for (const FaceImage& image : kImages) {
-    if (image.id == id) return image.frames;
-  }
-  return 1;
+  return kImages[0];
 }
 
 bool IsWhiteKey(int k) {
@@ -169,7 +162,10 @@ FaceHandles BuildFace(IGraphics& graphics, EditorHost* plug, InstrumentHost* ins
   for (const FaceImage& image : kImages) {
     if (image.id != kBack) graphics.LoadBitmapStrip(image.id, image.file, image.frames);
   }
-  auto strip = [&graphics](int id) { return graphics.LoadBitmapStrip(id, ImageFile(id), ImageFrames(id)); };
+  auto strip = [&graphics](int id) {
+    const FaceImage& image = FindImage(id);
+    return graphics.LoadBitmapStrip(image.id, image.file, image.frames);
+  };
 
   graphics.AddBackground(kBack, "img/back.png");
 
