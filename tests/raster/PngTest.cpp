@@ -44,14 +44,9 @@ int Channels(int colourType) {
   }
 }
 
-Bytes WritePng(const Fixture& f) {
-  Bytes out;
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  png_infop info = png_create_info_struct(png);
-  if (setjmp(png_jmpbuf(png))) {
-    png_destroy_write_struct(&png, &info);
-    return Bytes();
-  }
+// The libpng calls alone, so that an error's longjmp skips no destructor.
+bool Encode(png_structp png, png_infop info, const Fixture& f, Bytes& out, png_bytepp rows) {
+  if (setjmp(png_jmpbuf(png))) return false;
   png_set_write_fn(png, &out, AppendToVector, NoFlush);
   png_set_IHDR(png, info, static_cast<png_uint_32>(f.width), static_cast<png_uint_32>(f.height), f.depth,
                f.colourType, f.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
@@ -60,12 +55,16 @@ Bytes WritePng(const Fixture& f) {
   if (!f.paletteAlpha.empty()) {
     png_set_tRNS(png, info, f.paletteAlpha.data(), static_cast<int>(f.paletteAlpha.size()), nullptr);
   }
-  if (f.transparentGrey >= 0) {
-    png_color_16 grey{};
-    grey.gray = static_cast<png_uint_16>(f.transparentGrey);
-    png_set_tRNS(png, info, nullptr, 0, &grey);
-  }
+  png_color_16 grey{};
+  grey.gray = static_cast<png_uint_16>(f.transparentGrey);
+  if (f.transparentGrey >= 0) png_set_tRNS(png, info, nullptr, 0, &grey);
   png_write_info(png, info);
+  png_write_image(png, rows);
+  png_write_end(png, nullptr);
+  return true;
+}
+
+Bytes WritePng(const Fixture& f) {
   // Pack the samples: big-endian 16-bit, or several low-depth samples per byte, high bits first.
   const int perRow = f.width * Channels(f.colourType);
   std::vector<Bytes> rows(static_cast<size_t>(f.height));
@@ -85,10 +84,12 @@ Bytes WritePng(const Fixture& f) {
     }
     pointers.push_back(row.data());
   }
-  png_write_image(png, pointers.data());
-  png_write_end(png, nullptr);
+  Bytes out;
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png ? png_create_info_struct(png) : nullptr;
+  const bool ok = info && Encode(png, info, f, out, pointers.data());
   png_destroy_write_struct(&png, &info);
-  return out;
+  return ok ? out : Bytes();
 }
 
 std::string Show(LICE_pixel p) {
