@@ -5,6 +5,8 @@
 # Each part is skipped when already there, so running it again costs nothing.
 #   sh build-win/libpng.sh          both widths
 #   sh build-win/libpng.sh 64       one width
+#   sh build-win/libpng.sh source   only fetches the source and prints its folder (the fuzz build
+#                                   compiles it with coverage instrumentation)
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 third="$here/third_party"
@@ -63,5 +65,10 @@ build() {
   echo "libpng $version for win$bits in $out"
 }
 
+if [ "${1:-}" = source ]; then
+  fetch >&2
+  echo "$src"
+  exit 0
+fi
 if [ $# -eq 0 ]; then set -- 64 32; fi
 for bits in "$@"; do build "$bits"; done

@@ -1,13 +1,13 @@
 #!/bin/sh
-# Builds the loader fuzz targets with libFuzzer, AddressSanitizer and UndefinedBehaviorSanitizer into
-# build-fuzz/ and runs each one.
+# Builds the loader and PNG-decoder fuzz targets with libFuzzer, AddressSanitizer and
+# UndefinedBehaviorSanitizer into build-fuzz/ and runs each one.
 #   tools/fuzz.sh 20000                  20000 runs per target (the default)
 #   tools/fuzz.sh -max_total_time=600    any libFuzzer options instead of a run count
 set -eu
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build-fuzz"
-targets="program_state bank_chunk program_file bank_file bank_image"
+targets="program_state bank_chunk program_file bank_file bank_image png"
 
 if ! command -v clang++ >/dev/null 2>&1 || ! dpkg -s libclang-rt-14-dev >/dev/null 2>&1; then
   apt-get update
@@ -23,8 +23,24 @@ esac
 flags="-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer -g -O1"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
   -DCMAKE_CXX_FLAGS="$flags" -DSARN_TESTS=OFF -DSARN_BENCHMARKS=OFF >/dev/null
-cmake --build "$build" --target sarn_plugin -j2
-libs="$build/plugin/libsarn_plugin.a $build/editor/libsarn_editor.a $build/params/libsarn_params.a $build/engine/libsarn_engine.a"
+cmake --build "$build" --target sarn_plugin sarn_raster -j2
+
+# libpng from Debian's source with the same instrumentation, so that the PNG target's coverage
+# reaches into the decoder itself.
+if [ ! -f "$build/libpng/libpng.a" ]; then
+  pngsrc=$(sh "$root/build-win/libpng.sh" source)
+  rm -rf "$build/libpng"
+  mkdir -p "$build/libpng"
+  cp "$pngsrc/scripts/pnglibconf.h.prebuilt" "$build/libpng/pnglibconf.h"
+  for file in png pngerror pngget pngmem pngpread pngread pngrio pngrtran pngrutil pngset pngtrans \
+      pngwio pngwrite pngwtran pngwutil; do
+    clang $flags -I"$build/libpng" -I"$pngsrc" -c "$pngsrc/$file.c" -o "$build/libpng/$file.o"
+  done
+  ar rcs "$build/libpng/libpng.a.tmp" "$build/libpng"/*.o
+  mv "$build/libpng/libpng.a.tmp" "$build/libpng/libpng.a"
+fi
+libs="$build/plugin/libsarn_plugin.a $build/editor/libsarn_editor.a $build/raster/libsarn_raster.a
+  $build/params/libsarn_params.a $build/engine/libsarn_engine.a $build/libpng/libpng.a -lz -lfreetype -lfontconfig"
 
 compile() {  # output, source, sanitizer flags
   clang++ -std=c++17 -Wall -Wextra -Wshadow $3 -fno-sanitize-recover=undefined -fno-omit-frame-pointer -g -O1 \
@@ -41,8 +57,12 @@ status=0
 for target in $targets; do
   source=$(echo "$target" | awk -F_ '{ for (i = 1; i <= NF; i++) printf "%s", toupper(substr($i, 1, 1)) substr($i, 2) }')
   compile "$build/fuzz_$target" "$root/tests/fuzz/Fuzz$source.cpp" "-fsanitize=fuzzer,address,undefined"
-  echo "== fuzz_$target $options"
-  if ! "$build/fuzz_$target" $options -print_final_stats=1 -artifact_prefix="$build/crash_${target}_" \
+  # A valid PNG header may ask for up to 64 Mpixel (256 MB); with the sanitizer's own memory on top,
+  # the decoder's target gets more room than libFuzzer's default 2 GB.
+  limit=""
+  [ "$target" = png ] && limit="-rss_limit_mb=4096"
+  echo "== fuzz_$target $options $limit"
+  if ! "$build/fuzz_$target" $options $limit -print_final_stats=1 -artifact_prefix="$build/crash_${target}_" \
       "$build/corpus/$target" 2>"$build/fuzz_$target.log"; then
     echo "fuzz_$target FAILED, see $build/fuzz_$target.log"
     status=1

@@ -1,11 +1,13 @@
 // Writes one valid starting input per fuzz target into <dir>/<target>/: a tagged program state, a bank
-// chunk, program files in both forms and bank files in both forms. Usage: fuzz_seeds <dir>
+// chunk, program files in both forms, bank files in both forms and a few PNG images.
+// Usage: fuzz_seeds <dir>
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "FuzzPlug.h"
+#include "PngSeeds.h"
 #include "plugin/ProgramFiles.h"
 
 namespace {
@@ -112,6 +114,7 @@ int main(int argc, char** argv) {
   AddFxCk(fxbk, "First", 0.25f);
   AddFxCk(fxbk, "Second", 0.75f);
   ok = Write(dir + "/bank_file/list.fxb", fxbk) && ok;
+  ok = png_seeds::Write(dir + "/png") && ok;
 
   if (!ok) std::fprintf(stderr, "could not write the seeds into %s\n", dir.c_str());
   return ok ? 0 : 1;
