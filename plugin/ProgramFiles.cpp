@@ -158,15 +158,14 @@ bool DecodeProgramFile(IPlugBase& plug, const uint8_t* bytes, size_t size) {
     return false;
   }
   const std::string name = NameField(bytes, 28);
-  bool complete = true;
   if (HasCode(bytes, 8, "FPCh")) {
     if (size < kProgramHeaderSize) return false;
     DataChunk chunk;
     chunk.Assign(bytes, static_cast<int>(size));
     int position = kProgramHeaderSize;
     IPlugBase::ReadChunkHeader(chunk, position);
-    // A truncated state still loads as far as it goes; the caller learns that it was incomplete.
-    complete = plug.LoadProgramState(chunk, position) >= 0;
+    // A state that ends early is refused whole: the current program stays as it was.
+    if (plug.LoadProgramState(chunk, position) < 0) return false;
   } else if (HasCode(bytes, 8, "FxCk")) {
     // Refused before any change when the file holds fewer values than the plug-in has parameters.
     if (size < kProgramRecordHeaderSize + 4 * static_cast<size_t>(plug.NParams())) return false;
@@ -177,7 +176,7 @@ bool DecodeProgramFile(IPlugBase& plug, const uint8_t* bytes, size_t size) {
   plug.ModifyCurrentPreset(name.c_str());
   plug.RecallPreset(plug.GetCurrentPresetIdx());
   plug.NotifyHostOfProgramChange();
-  return complete;
+  return true;
 }
 
 bool DecodeBankFile(IPlugBase& plug, const uint8_t* bytes, size_t size) {
@@ -190,9 +189,9 @@ bool DecodeBankFile(IPlugBase& plug, const uint8_t* bytes, size_t size) {
     chunk.Assign(bytes, static_cast<int>(size));
     int position = kBankHeaderSize;
     IPlugBase::ReadChunkHeader(chunk, position);
-    const bool complete = plug.UnserializePresets(chunk, position) >= 0;
+    if (plug.UnserializePresets(chunk, position) < 0) return false;
     plug.NotifyHostOfProgramChange();
-    return complete;
+    return true;
   }
   if (!HasCode(bytes, 8, "FxBk")) return false;
 
@@ -201,29 +200,26 @@ bool DecodeBankFile(IPlugBase& plug, const uint8_t* bytes, size_t size) {
   const int32_t fileCurrent = LoadBE32Signed(bytes, 28);
   const int count = std::clamp(fileCount, 0, plug.NPresets());
   const size_t recordSize = kProgramRecordHeaderSize + 4 * static_cast<size_t>(plug.NParams());
-  bool ok = true;
-  int loaded = 0;
+  // Every record is checked before the first program changes: a bank with one bad record loads nothing.
   for (int i = 0; i < count; ++i) {
     const size_t record = kBankRecordsOffset + static_cast<size_t>(i) * recordSize;
     if (record + recordSize > size || !HasCode(bytes, record, "CcnK") || !HasCode(bytes, record + 8, "FxCk") ||
         LoadBE32Signed(bytes, record + 12) != kProgramFileVersion ||
         LoadBE32Signed(bytes, record + 24) != plug.NParams()) {
-      ok = false;
-      break;
+      return false;
     }
+  }
+  for (int i = 0; i < count; ++i) {
+    const size_t record = kBankRecordsOffset + static_cast<size_t>(i) * recordSize;
     const std::string name = NameField(bytes, record + 28);
     // Program i must be current before its values are stored into it.
-    if (!plug.RecallPreset(i)) {
-      ok = false;
-      break;
-    }
+    plug.RecallPreset(i);
     SetParametersFromFloats(plug, bytes, record + kProgramRecordHeaderSize);
     plug.ModifyCurrentPreset(name.c_str());
-    ++loaded;
   }
-  if (ok) plug.RecallPreset(fileCurrent);
-  if (ok || loaded > 0) plug.NotifyHostOfProgramChange();
-  return ok;
+  plug.RecallPreset(fileCurrent);
+  plug.NotifyHostOfProgramChange();
+  return true;
 }
 
 bool LoadBankImage(IPlugBase& plug, const uint8_t* bytes, int size) {
@@ -232,9 +228,9 @@ bool LoadBankImage(IPlugBase& plug, const uint8_t* bytes, int size) {
   chunk.Assign(bytes, size);
   int position = kBankHeaderSize;
   IPlugBase::ReadChunkHeader(chunk, position);
-  const bool complete = plug.UnserializePresets(chunk, position) >= 0;
+  if (plug.UnserializePresets(chunk, position) < 0) return false;
   plug.NotifyHostOfProgramChange();
-  return complete;
+  return true;
 }
 
 bool SaveProgramFile(IPlugBase& plug, const char* path) {

@@ -8,6 +8,7 @@
 #include <mutex>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "plugin/vst2/HostIdentification.h"
 
@@ -400,34 +401,38 @@ VstIntPtr IPlugVST::SetChunk(bool wantBank, const void* data, VstIntPtr size) {
   DataChunk& chunk = wantBank ? mBankChunk : mProgramChunk;
   if (!chunk.Assign(data, bytes)) return 0;
 
+  // Every load below reads the whole chunk before it changes anything, so a refused chunk
+  // returns 0 with the programs and parameters as they were.
   int position = 0;
   const int32_t version = ReadChunkHeader(chunk, position);
-  int result;
   if (wantBank && version >= kChunkVersion) {
-    result = UnserializePresets(chunk, position);
-  } else {
-    result = LoadProgramState(chunk, position);
-    if (result >= 0 && result < bytes) {
-      std::string name;
-      const int afterName = chunk.GetString(name, result);
-      if (afterName >= 0) result = afterName;
-      ModifyCurrentPreset(name.c_str());
-    } else {
-      ModifyCurrentPreset();
-    }
+    if (UnserializePresets(chunk, position) < 0) return 0;
+    RedrawParameterControls();
+    return 1;
   }
 
-  if (IsChunkQuirkHost()) {
-    // These hosts hand back a bank under the program call when the plug-in gave them one.
-    if (result != bytes) {
-      mBankChunk.Assign(data, bytes);
-      int bankPosition = 0;
-      if (ReadChunkHeader(mBankChunk, bankPosition) >= kChunkVersion) {
-        result = UnserializePresets(mBankChunk, bankPosition);
-      }
+  // A program state, then the program's name when the chunk goes on.
+  std::vector<double> values;
+  std::string name;
+  int end = ReadProgramState(chunk, position, values);
+  if (end >= 0 && end < bytes) {
+    const int afterName = chunk.GetString(name, end);
+    if (afterName >= 0) end = afterName;
+  }
+
+  // These hosts hand back a bank under the program call when the plug-in gave them one.
+  if (IsChunkQuirkHost() && end != bytes) {
+    mBankChunk.Assign(data, bytes);
+    int bankPosition = 0;
+    if (ReadChunkHeader(mBankChunk, bankPosition) >= kChunkVersion) {
+      if (UnserializePresets(mBankChunk, bankPosition) < 0) return 0;
+      RedrawParameterControls();
+      return 1;
     }
   }
-  if (result < 0) return 0;
+  if (end < 0) return 0;
+  SetParameterValues(values);
+  ModifyCurrentPreset(name.c_str());  // an empty or unreadable name keeps the old one
   RedrawParameterControls();
   return 1;
 }

@@ -792,6 +792,57 @@ void TestChunkBadInput() {
   CHECK_INT(plug.SetChunk(0, badBank), 0);
 }
 
+// A bank or program chunk cut short is refused and changes nothing: no parameter, no program name.
+void TestTruncatedChunksChangeNothing() {
+  std::vector<uint8_t> bank;
+  std::vector<uint8_t> program;
+  {
+    Instance source;
+    source.Start();
+    for (int i = 0; i < 60; ++i) source.Set(i, static_cast<float>((i * 37) % 100) / 100.0f);
+    char name[] = "Source Program";
+    source.Dispatch(effSetProgramName, 0, 0, name);
+    bank = source.Chunk(0);
+    program = source.Chunk(1);
+  }
+  Instance plug;
+  plug.Start();
+  plug.Dispatch(effSetProgram, 0, 3);
+  plug.Set(0, 0.3f);
+  char kept[] = "Kept";
+  plug.Dispatch(effSetProgramName, 0, 0, kept);
+  auto names = [&plug]() {
+    std::string all;
+    for (int i = 0; i < 64; ++i) all += plug.String(effGetProgramNameIndexed, i) + "|";
+    return all;
+  };
+  const std::vector<float> before = plug.AllParameters();
+  const std::string namesBefore = names();
+  struct Row {
+    int index;
+    const std::vector<uint8_t>* chunk;
+    size_t length;
+  };
+  const Row rows[] = {
+      {0, &bank, bank.size() - 1},    {0, &bank, bank.size() / 2}, {0, &bank, 8 + 4 + 14 + 1 + 200},
+      {1, &program, 8 + 10 + 4 + 4}, {1, &program, 8 + 10 + 4 + 4 + 14 + 8 * 20 + 3},
+      {1, &program, program.size() - (4 + 14) - 1},
+  };
+  for (const Row& row : rows) {
+    const std::vector<uint8_t> cut(row.chunk->begin(), row.chunk->begin() + static_cast<long>(row.length));
+    const VstIntPtr result = plug.SetChunk(row.index, cut);
+    if (result != 0) Fail(__FILE__, __LINE__, "chunk %d cut to %zu bytes accepted", row.index, row.length);
+    CHECK(plug.AllParameters() == before);
+    CHECK(names() == namesBefore);
+    CHECK_INT(plug.Dispatch(effGetProgram), 3);
+  }
+  // The whole chunks still load.
+  CHECK_INT(plug.SetChunk(1, program), 1);
+  CHECK_STR(plug.String(effGetProgramNameIndexed, 3), "Source Program");
+  CHECK_INT(plug.SetChunk(0, bank), 1);
+  CHECK(names() != namesBefore);
+}
+
 void TestQuirkHostChunks() {
   // A bank and a program chunk from an ordinary host, to hand to the quirk hosts.
   std::vector<uint8_t> bank;
@@ -1616,6 +1667,7 @@ const TestCase kTests[] = {
     {"ChunkLayout", TestChunkLayout, false, false},
     {"ChunkRoundTrips", TestChunkRoundTrips, false, false},
     {"ChunkBadInput", TestChunkBadInput, false, false},
+    {"TruncatedChunksChangeNothing", TestTruncatedChunksChangeNothing, false, false},
     {"QuirkHostChunks", TestQuirkHostChunks, false, false},
     {"PinProperties", TestPinProperties, false, false},
     {"SpeakerArrangements", TestSpeakerArrangements, false, false},
