@@ -37,15 +37,33 @@ std::string ReadHostText(const void* ptr) {
   return std::string(text, length);
 }
 
-// A decimal number in the C locale with nothing but spaces after it; false otherwise.
-bool ParseDecimal(const std::string& text, double& out) {
-  std::istringstream stream(text);
+// The decimal number at the start of text, in the C locale, after any leading blanks: an optional sign,
+// digits with an optional point, an optional exponent; whatever follows ("6 dB") is ignored. False
+// when the text does not start with a number.
+bool ParseLeadingDecimal(const std::string& text, double& out) {
+  auto digit = [&](size_t i) { return i < text.size() && text[i] >= '0' && text[i] <= '9'; };
+  size_t i = 0;
+  while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+  const size_t start = i;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+  bool digits = false;
+  for (; digit(i); ++i) digits = true;
+  if (i < text.size() && text[i] == '.') {
+    for (++i; digit(i); ++i) digits = true;
+  }
+  if (!digits) return false;
+  if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+    size_t exponent = i + 1;
+    if (exponent < text.size() && (text[exponent] == '+' || text[exponent] == '-')) ++exponent;
+    if (digit(exponent)) {
+      for (i = exponent; digit(i); ++i) {}
+    }
+  }
+  std::istringstream stream(text.substr(start, i - start));
   stream.imbue(std::locale::classic());
   double value = 0.0;
   stream >> value;
   if (stream.fail()) return false;
-  stream >> std::ws;
-  if (!stream.eof()) return false;
   out = value;
   return true;
 }
@@ -470,8 +488,8 @@ VstIntPtr IPlugVST::String2Parameter(int index, const char* text) {
   const std::string value = ReadHostText(text);
   double v = 0.0;
   if (param->NDisplayTexts() == 0) {
-    // Text that is no finite number changes nothing.
-    if (!ParseDecimal(value, v) || !std::isfinite(v)) return 0;
+    // Text that does not start with a finite number changes nothing.
+    if (!ParseLeadingDecimal(value, v) || !std::isfinite(v)) return 0;
   } else {
     bool found = false;
     for (int i = 0; i < param->NDisplayTexts() && !found; ++i) {

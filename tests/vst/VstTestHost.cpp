@@ -573,8 +573,12 @@ void TestString2Parameter() {
   };
   const Row rows[] = {
       {3, "0.5", 1, "0.50"},     {3, "1e9", 1, "1.00"},   {3, "-4", 1, "0.00"},  {3, " 0.3 ", 1, "0.30"},
-      {3, "abc", 0, "0.30"},     {3, "nan", 0, "0.30"},   {3, "inf", 0, "0.30"}, {3, "0.4x", 0, "0.30"},
+      {3, "abc", 0, "0.30"},     {3, "nan", 0, "0.30"},   {3, "inf", 0, "0.30"}, {3, "dB 6", 0, "0.30"},
+      {3, "-", 0, "0.30"},       {3, ".", 0, "0.30"},     {3, "+e5", 0, "0.30"}, {3, "0.4x", 1, "0.40"},
+      {9, "6 dB", 1, "6.00"},    {9, "7.5Hz", 1, "7.50"}, {9, "  2e0 s", 1, "2.00"}, {9, ".5", 1, "0.50"},
+      {9, "3e", 1, "3.00"},      {9, "1,5", 1, "1.00"},   {9, "-.25", 1, "0.00"},
       {2, "12345", 1, "12345"},  {33, "0.25", 1, "0.250"}, {7, "off", 1, "off"},  {7, "OFF", 0, "off"},
+      {7, "off ", 0, "off"},
   };
   for (const Row& row : rows) {
     std::string text = row.text;
@@ -586,7 +590,7 @@ void TestString2Parameter() {
   CHECK_INT(plug.Dispatch(effString2Parameter, 60, 0, on), 0);
   CHECK_INT(plug.Dispatch(effString2Parameter, -1, 0, on), 0);
   CHECK_INT(plug.Dispatch(effString2Parameter, 3, 0, nullptr), 1);
-  CHECK_STR(plug.String(effGetParamDisplay, 3), "0.30");
+  CHECK_STR(plug.String(effGetParamDisplay, 3), "0.40");
   // Host text without a terminator within 255 characters is cut there, not read without end.
   std::vector<char> longText(300, '1');
   longText.push_back(0);
