@@ -375,6 +375,52 @@ TEST_F(Commands, TruncatedFilesChangeNothing) {
   EXPECT_NE(state(), before);
 }
 
+// A startup bank that is missing at one start stays chosen: configuration writes in between keep its
+// entry, and the next start after the file is back loads it.
+TEST_F(Commands, StartupBankMissingAtOneStartLoadsAtTheNext) {
+  sarn->SelectProgram(0);
+  sarn->SetParameterFromEditor(kTone, 0.777);
+  const double savedTone = sarn->GetParam(kTone)->Value();
+  const std::string bank = File("startup.fxb");
+  editor.QueueFile(bank);
+  Run(Synth::kCommandSaveBank);
+  editor.QueueFile(bank);
+  Run(Synth::kCommandSelectStartupBank);
+  fs::rename(bank, bank + ".away");
+
+  std::unique_ptr<Sarn> without = MakeSarn();
+  EXPECT_EQ(without->Settings().StartupBankFile(), "");
+  EXPECT_STREQ(without->GetPresetName(46), "Glass Harp");
+  // Every kind of configuration write this start can make.
+  without->ExecuteCommand(&editor, Synth::kCommandMidiThru);
+  EXPECT_NE(ReadFile(Ini()).find("File=" + bank), std::string::npos);
+  without->ExecuteCommand(&editor, Synth::kCommandIgnoreProgramChange);
+  EXPECT_NE(ReadFile(Ini()).find("File=" + bank), std::string::npos);
+  without->SetControllerMapping(74, kTone);
+  editor.QueueAnswer(IGraphics::kAnswerYes);
+  without->ExecuteCommand(&editor, Synth::kCommandSaveConfiguration);
+  EXPECT_NE(ReadFile(Ini()).find("CC74=2"), std::string::npos);
+  EXPECT_NE(ReadFile(Ini()).find("File=" + bank), std::string::npos);
+  // While it is missing, "Load Startup Bank" has nothing to load and says so.
+  editor.ClearRecords();
+  editor.QueueAnswer(IGraphics::kAnswerYes);
+  without->ExecuteCommand(&editor, Synth::kCommandLoadStartupBank);
+  ASSERT_EQ(editor.Messages().size(), 2u);
+  EXPECT_EQ(editor.Messages()[1].text, "Cannot load file!");
+  without.reset();
+
+  fs::rename(bank + ".away", bank);
+  std::unique_ptr<Sarn> with = MakeSarn();
+  EXPECT_EQ(with->Settings().StartupBankFile(), bank);
+  EXPECT_DOUBLE_EQ(with->GetParam(kTone)->Value(), savedTone);
+  EXPECT_TRUE(with->MidiThru());
+  EXPECT_EQ(with->ControllerMapping(74), kTone);
+  // Unselecting still removes it for good.
+  editor.QueueAnswer(IGraphics::kAnswerYes);
+  with->ExecuteCommand(&editor, Synth::kCommandUnselectStartupBank);
+  EXPECT_EQ(ReadFile(Ini()).find("File="), std::string::npos);
+}
+
 TEST_F(Commands, DefaultPathForProgramFiles) {
   const std::string chosen = (root / "files" / "[file name is ignored]").string();
   editor.QueueFile(chosen);
