@@ -5,10 +5,9 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <string>
-#include <system_error>
 
+#include "plugin/FileAccess.h"
 #include "plugin/IPlugBase.h"
 
 namespace {
@@ -87,36 +86,6 @@ void SetParametersFromFloats(IPlugBase& plug, const uint8_t* bytes, size_t offse
   for (int i = 0; i < plug.NParams(); ++i) {
     plug.GetParam(i)->SetFromNormalized(NormalizedFromFile(bytes, offset + 4 * static_cast<size_t>(i)));
   }
-}
-
-bool WriteWholeFile(const char* path, const std::vector<uint8_t>& bytes) {
-  const std::string temporary = std::string(path) + ".tmp";
-  std::FILE* file = std::fopen(temporary.c_str(), "wb");
-  if (!file) return false;
-  bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-  ok = (std::fflush(file) == 0) && ok;
-  ok = (std::fclose(file) == 0) && ok;
-  std::error_code error;
-  if (ok) std::filesystem::rename(temporary, path, error);
-  if (!ok || error) {
-    std::remove(temporary.c_str());
-    return false;
-  }
-  return true;
-}
-
-bool ReadWholeFile(const char* path, std::vector<uint8_t>& bytes) {
-  std::FILE* file = std::fopen(path, "rb");
-  if (!file) return false;
-  bool ok = std::fseek(file, 0, SEEK_END) == 0;
-  const long size = ok ? std::ftell(file) : -1;
-  ok = ok && size >= 0 && size <= kMaxFileSize && std::fseek(file, 0, SEEK_SET) == 0;
-  if (ok) {
-    bytes.resize(static_cast<size_t>(size));
-    ok = std::fread(bytes.data(), 1, bytes.size(), file) == bytes.size();
-  }
-  std::fclose(file);
-  return ok;
 }
 
 }  // namespace
@@ -235,20 +204,20 @@ bool LoadBankImage(IPlugBase& plug, const uint8_t* bytes, int size) {
 
 bool SaveProgramFile(IPlugBase& plug, const char* path) {
   std::vector<uint8_t> bytes;
-  return path && path[0] && EncodeProgramFile(plug, bytes) && WriteWholeFile(path, bytes);
+  return path && path[0] && EncodeProgramFile(plug, bytes) && ReplaceFileContents(path, bytes.data(), bytes.size());
 }
 
 bool SaveBankFile(IPlugBase& plug, const char* path) {
   std::vector<uint8_t> bytes;
-  return path && path[0] && EncodeBankFile(plug, bytes) && WriteWholeFile(path, bytes);
+  return path && path[0] && EncodeBankFile(plug, bytes) && ReplaceFileContents(path, bytes.data(), bytes.size());
 }
 
 bool LoadProgramFile(IPlugBase& plug, const char* path) {
   std::vector<uint8_t> bytes;
-  return path && path[0] && ReadWholeFile(path, bytes) && DecodeProgramFile(plug, bytes.data(), bytes.size());
+  return path && path[0] && ReadFileContents(path, bytes, kMaxFileSize) && DecodeProgramFile(plug, bytes.data(), bytes.size());
 }
 
 bool LoadBankFile(IPlugBase& plug, const char* path) {
   std::vector<uint8_t> bytes;
-  return path && path[0] && ReadWholeFile(path, bytes) && DecodeBankFile(plug, bytes.data(), bytes.size());
+  return path && path[0] && ReadFileContents(path, bytes, kMaxFileSize) && DecodeBankFile(plug, bytes.data(), bytes.size());
 }
