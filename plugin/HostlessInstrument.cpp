@@ -11,6 +11,6 @@ HostlessInstrument::HostlessInstrument(int32_t version)
 
 bool HostlessInstrument::SaveProgramState(DataChunk& chunk) { return SaveTaggedProgramState(*this, chunk); }
 
-int HostlessInstrument::LoadProgramState(const DataChunk& chunk, int position) {
-  return LoadTaggedProgramState(*this, chunk, position);
+int HostlessInstrument::ReadProgramState(const DataChunk& chunk, int position, std::vector<double>& values) const {
+  return ReadTaggedProgramState(*this, chunk, position, values);
 }

@@ -14,7 +14,7 @@ class HostlessInstrument : public IPlugBase {
   explicit HostlessInstrument(int32_t version);
 
   bool SaveProgramState(DataChunk& chunk) override;
-  int LoadProgramState(const DataChunk& chunk, int position) override;
+  int ReadProgramState(const DataChunk& chunk, int position, std::vector<double>& values) const override;
 
   void BeginParameterEdit(int) override {}
   void NotifyHostOfParameterChange(int, double) override {}

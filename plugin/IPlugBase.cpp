@@ -131,7 +131,15 @@ bool IPlugBase::SaveProgramState(DataChunk& chunk) {
 }
 
 int IPlugBase::LoadProgramState(const DataChunk& chunk, int position) {
-  return UnserializeParams(chunk, position);
+  std::vector<double> values;
+  position = ReadProgramState(chunk, position, values);
+  if (position < 0) return -1;
+  SetParameterValues(values);
+  return position;
+}
+
+int IPlugBase::ReadProgramState(const DataChunk& chunk, int position, std::vector<double>& values) const {
+  return ReadParamBlock(chunk, position, values);
 }
 
 void IPlugBase::SetParameterFromEditor(int index, double normalized) {
@@ -206,29 +214,30 @@ void IPlugBase::RedrawParameterControls() {
 }
 
 int IPlugBase::UnserializePresets(const DataChunk& chunk, int position) {
-  for (Preset& preset : mPresets) {
-    if (position < 0) break;
+  // Every program is read and checked before the first one changes, so a bank that ends early or
+  // carries a damaged program leaves all programs as they were.
+  struct ReadPreset {
     std::string name;
-    position = chunk.GetString(name, position);
-    if (position < 0) break;  // the preset keeps its old name
-    preset.SetName(name);
+    bool initialized = false;
+    std::vector<double> values;
+  };
+  std::vector<ReadPreset> bank(mPresets.size());
+  for (ReadPreset& read : bank) {
+    position = chunk.GetString(read.name, position);
+    if (position >= 0) position = chunk.GetBool(read.initialized, position);
+    if (position >= 0 && read.initialized) position = ReadProgramState(chunk, position, read.values);
+    if (position < 0) return -1;
+  }
 
-    bool initialized = preset.initialized;
-    position = chunk.GetBool(initialized, position);
-    if (position < 0) break;
-    if (!initialized) {
-      preset.initialized = false;
-      preset.state.Clear();
-      continue;
-    }
-    position = LoadProgramState(chunk, position);
-    if (position > 0) {
-      // Stored again in the current layout, whatever layout it was read from.
-      preset.initialized = true;
-      preset.state.Clear();
-      SaveProgramState(preset.state);
-    }
-    // On failure the slot keeps its old flag and state, so an initialized slot never has an empty state.
+  for (size_t i = 0; i < bank.size(); ++i) {
+    Preset& preset = mPresets[i];
+    preset.SetName(bank[i].name);
+    preset.initialized = bank[i].initialized;
+    preset.state.Clear();
+    if (!preset.initialized) continue;
+    // Through the live parameters, so every program is stored again in the current layout.
+    SetParameterValues(bank[i].values);
+    SaveProgramState(preset.state);
   }
   RecallPreset(mCurrentPresetIdx);
   return position;
@@ -274,17 +283,29 @@ bool IPlugBase::SerializeParams(DataChunk& chunk) {
 
 int IPlugBase::UnserializeParams(const DataChunk& chunk, int position) {
   LockGuard lock(mMutex);
-  for (IPlugParam& param : mParams) {
-    if (position < 0) break;
-    double value = 0.0;
+  std::vector<double> values;
+  position = ReadParamBlock(chunk, position, values);
+  if (position >= 0) SetParameterValues(values);
+  return position;
+}
+
+int IPlugBase::ReadParamBlock(const DataChunk& chunk, int position, std::vector<double>& values) const {
+  values.assign(mParams.size(), 0.0);
+  for (double& value : values) {
     position = chunk.GetDouble(value, position);
-    if (position < 0) value = 0.0;
+    if (position < 0) return -1;
+  }
+  return position;
+}
+
+void IPlugBase::SetParameterValues(const std::vector<double>& values) {
+  LockGuard lock(mMutex);
+  const size_t count = std::min(values.size(), mParams.size());
+  for (size_t i = 0; i < count; ++i) {
     // A stored NaN would pass any range check and reach the engine.
-    if (std::isnan(value)) value = 0.0;
-    param.SetPlainClamped(value);
+    mParams[i].SetPlainClamped(std::isnan(values[i]) ? 0.0 : values[i]);
   }
   ApplyAllParameters();
-  return position;
 }
 
 Preset* IPlugBase::GetPreset(int index) {

@@ -72,7 +72,12 @@ class IPlugBase : public EditorHost {
   virtual bool GetMidiKeyName(int key, char* text);
   // Base: the bare parameter block. Callers hold the lock.
   virtual bool SaveProgramState(DataChunk& chunk);
+  // Reads the whole state first and changes nothing unless it is complete: then every parameter takes
+  // its value and is applied. Returns the next position, or -1 with nothing changed.
   virtual int LoadProgramState(const DataChunk& chunk, int position);
+  // The stored values of the program state at position, one per parameter, read without changing
+  // anything; returns the next position or -1 when the state does not fit. Base: the bare block.
+  virtual int ReadProgramState(const DataChunk& chunk, int position, std::vector<double>& values) const;
   virtual void EditorResized() {}
   virtual void HostIdentified() {}
   // Editor thread, program initialisation and mapped MIDI controllers; takes the lock.
@@ -100,7 +105,9 @@ class IPlugBase : public EditorHost {
 
   // Hands every plain value to the attached editor.
   virtual void RedrawParameterControls();
-  // The bank of all programs; returns the next position or -1. Ends with RecallPreset(current index).
+  // The bank of all programs, read whole before anything changes: a bank that ends early or holds a
+  // program that does not fit returns -1 and leaves every program and parameter as it was.
+  // Otherwise ends with RecallPreset(current index) and returns the next position.
   virtual int UnserializePresets(const DataChunk& chunk, int position);
   // Stores the current values into the current program; a non-empty name renames it.
   virtual void ModifyCurrentPreset(const char* name = nullptr);
@@ -122,9 +129,14 @@ class IPlugBase : public EditorHost {
   void ApplyAllParameters();
   // The parameter block: 8-byte little-endian plain values in index order. Both take the lock.
   bool SerializeParams(DataChunk& chunk);
-  // Values are limited to their range; a value that does not fit reads as 0.0 and ends the read.
-  // Every parameter is applied afterwards. Returns the next position or -1.
+  // All or nothing: a block that does not fit returns -1 and changes nothing; otherwise as
+  // SetParameterValues. Returns the next position or -1.
   int UnserializeParams(const DataChunk& chunk, int position);
+  // The parameter block at position into values (one per parameter); -1 when it does not fit.
+  int ReadParamBlock(const DataChunk& chunk, int position, std::vector<double>& values) const;
+  // Under the lock: parameter i takes values[i] limited to its range (NaN reads as 0), then every
+  // parameter is applied. values holds one entry per parameter.
+  void SetParameterValues(const std::vector<double>& values);
 
   // ---- Programs ----
   int NPresets() const { return static_cast<int>(mPresets.size()); }

@@ -5,10 +5,9 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <string>
-#include <system_error>
 
+#include "plugin/FileAccess.h"
 #include "plugin/IPlugBase.h"
 
 namespace {
@@ -89,36 +88,6 @@ void SetParametersFromFloats(IPlugBase& plug, const uint8_t* bytes, size_t offse
   }
 }
 
-bool WriteWholeFile(const char* path, const std::vector<uint8_t>& bytes) {
-  const std::string temporary = std::string(path) + ".tmp";
-  std::FILE* file = std::fopen(temporary.c_str(), "wb");
-  if (!file) return false;
-  bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-  ok = (std::fflush(file) == 0) && ok;
-  ok = (std::fclose(file) == 0) && ok;
-  std::error_code error;
-  if (ok) std::filesystem::rename(temporary, path, error);
-  if (!ok || error) {
-    std::remove(temporary.c_str());
-    return false;
-  }
-  return true;
-}
-
-bool ReadWholeFile(const char* path, std::vector<uint8_t>& bytes) {
-  std::FILE* file = std::fopen(path, "rb");
-  if (!file) return false;
-  bool ok = std::fseek(file, 0, SEEK_END) == 0;
-  const long size = ok ? std::ftell(file) : -1;
-  ok = ok && size >= 0 && size <= kMaxFileSize && std::fseek(file, 0, SEEK_SET) == 0;
-  if (ok) {
-    bytes.resize(static_cast<size_t>(size));
-    ok = std::fread(bytes.data(), 1, bytes.size(), file) == bytes.size();
-  }
-  std::fclose(file);
-  return ok;
-}
-
 }  // namespace
 
 bool EncodeProgramFile(IPlugBase& plug, std::vector<uint8_t>& out) {
@@ -158,15 +127,14 @@ bool DecodeProgramFile(IPlugBase& plug, const uint8_t* bytes, size_t size) {
     return false;
   }
   const std::string name = NameField(bytes, 28);
-  bool complete = true;
   if (HasCode(bytes, 8, "FPCh")) {
     if (size < kProgramHeaderSize) return false;
     DataChunk chunk;
     chunk.Assign(bytes, static_cast<int>(size));
     int position = kProgramHeaderSize;
     IPlugBase::ReadChunkHeader(chunk, position);
-    // A truncated state still loads as far as it goes; the caller learns that it was incomplete.
-    complete = plug.LoadProgramState(chunk, position) >= 0;
+    // A state that ends early is refused whole: the current program stays as it was.
+    if (plug.LoadProgramState(chunk, position) < 0) return false;
   } else if (HasCode(bytes, 8, "FxCk")) {
     // Refused before any change when the file holds fewer values than the plug-in has parameters.
     if (size < kProgramRecordHeaderSize + 4 * static_cast<size_t>(plug.NParams())) return false;
@@ -177,7 +145,7 @@ bool DecodeProgramFile(IPlugBase& plug, const uint8_t* bytes, size_t size) {
   plug.ModifyCurrentPreset(name.c_str());
   plug.RecallPreset(plug.GetCurrentPresetIdx());
   plug.NotifyHostOfProgramChange();
-  return complete;
+  return true;
 }
 
 bool DecodeBankFile(IPlugBase& plug, const uint8_t* bytes, size_t size) {
@@ -190,9 +158,9 @@ bool DecodeBankFile(IPlugBase& plug, const uint8_t* bytes, size_t size) {
     chunk.Assign(bytes, static_cast<int>(size));
     int position = kBankHeaderSize;
     IPlugBase::ReadChunkHeader(chunk, position);
-    const bool complete = plug.UnserializePresets(chunk, position) >= 0;
+    if (plug.UnserializePresets(chunk, position) < 0) return false;
     plug.NotifyHostOfProgramChange();
-    return complete;
+    return true;
   }
   if (!HasCode(bytes, 8, "FxBk")) return false;
 
@@ -201,29 +169,26 @@ bool DecodeBankFile(IPlugBase& plug, const uint8_t* bytes, size_t size) {
   const int32_t fileCurrent = LoadBE32Signed(bytes, 28);
   const int count = std::clamp(fileCount, 0, plug.NPresets());
   const size_t recordSize = kProgramRecordHeaderSize + 4 * static_cast<size_t>(plug.NParams());
-  bool ok = true;
-  int loaded = 0;
+  // Every record is checked before the first program changes: a bank with one bad record loads nothing.
   for (int i = 0; i < count; ++i) {
     const size_t record = kBankRecordsOffset + static_cast<size_t>(i) * recordSize;
     if (record + recordSize > size || !HasCode(bytes, record, "CcnK") || !HasCode(bytes, record + 8, "FxCk") ||
         LoadBE32Signed(bytes, record + 12) != kProgramFileVersion ||
         LoadBE32Signed(bytes, record + 24) != plug.NParams()) {
-      ok = false;
-      break;
+      return false;
     }
+  }
+  for (int i = 0; i < count; ++i) {
+    const size_t record = kBankRecordsOffset + static_cast<size_t>(i) * recordSize;
     const std::string name = NameField(bytes, record + 28);
     // Program i must be current before its values are stored into it.
-    if (!plug.RecallPreset(i)) {
-      ok = false;
-      break;
-    }
+    plug.RecallPreset(i);
     SetParametersFromFloats(plug, bytes, record + kProgramRecordHeaderSize);
     plug.ModifyCurrentPreset(name.c_str());
-    ++loaded;
   }
-  if (ok) plug.RecallPreset(fileCurrent);
-  if (ok || loaded > 0) plug.NotifyHostOfProgramChange();
-  return ok;
+  plug.RecallPreset(fileCurrent);
+  plug.NotifyHostOfProgramChange();
+  return true;
 }
 
 bool LoadBankImage(IPlugBase& plug, const uint8_t* bytes, int size) {
@@ -232,27 +197,27 @@ bool LoadBankImage(IPlugBase& plug, const uint8_t* bytes, int size) {
   chunk.Assign(bytes, size);
   int position = kBankHeaderSize;
   IPlugBase::ReadChunkHeader(chunk, position);
-  const bool complete = plug.UnserializePresets(chunk, position) >= 0;
+  if (plug.UnserializePresets(chunk, position) < 0) return false;
   plug.NotifyHostOfProgramChange();
-  return complete;
+  return true;
 }
 
 bool SaveProgramFile(IPlugBase& plug, const char* path) {
   std::vector<uint8_t> bytes;
-  return path && path[0] && EncodeProgramFile(plug, bytes) && WriteWholeFile(path, bytes);
+  return path && path[0] && EncodeProgramFile(plug, bytes) && ReplaceFileContents(path, bytes.data(), bytes.size());
 }
 
 bool SaveBankFile(IPlugBase& plug, const char* path) {
   std::vector<uint8_t> bytes;
-  return path && path[0] && EncodeBankFile(plug, bytes) && WriteWholeFile(path, bytes);
+  return path && path[0] && EncodeBankFile(plug, bytes) && ReplaceFileContents(path, bytes.data(), bytes.size());
 }
 
 bool LoadProgramFile(IPlugBase& plug, const char* path) {
   std::vector<uint8_t> bytes;
-  return path && path[0] && ReadWholeFile(path, bytes) && DecodeProgramFile(plug, bytes.data(), bytes.size());
+  return path && path[0] && ReadFileContents(path, bytes, kMaxFileSize) && DecodeProgramFile(plug, bytes.data(), bytes.size());
 }
 
 bool LoadBankFile(IPlugBase& plug, const char* path) {
   std::vector<uint8_t> bytes;
-  return path && path[0] && ReadWholeFile(path, bytes) && DecodeBankFile(plug, bytes.data(), bytes.size());
+  return path && path[0] && ReadFileContents(path, bytes, kMaxFileSize) && DecodeBankFile(plug, bytes.data(), bytes.size());
 }

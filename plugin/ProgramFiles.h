@@ -14,11 +14,11 @@ constexpr int kProgramHeaderSize = 60;  // offset of the chunk in a program file
 constexpr int kBankHeaderSize = 160;    // offset of the chunk in a bank file
 constexpr int kProgramNameSize = 28;    // zero-padded, no terminator when full
 // Files larger than this are refused unread (a full bank is about 34 KB).
-constexpr long kMaxFileSize = 16L * 1024 * 1024;
+constexpr size_t kMaxFileSize = 16u * 1024 * 1024;
 
 // The caller stores the current values into the current program first (ModifyCurrentPreset()).
-// The file is written to a temporary file next to path and renamed over it, so a failed write leaves
-// an existing file untouched. False for an empty path or when writing fails.
+// Paths are UTF-8. The file is replaced in one step (ReplaceFileContents), so a failed or interrupted
+// save leaves an existing file as it was. False for an empty path or when writing fails.
 bool SaveProgramFile(IPlugBase& plug, const char* path);
 bool SaveBankFile(IPlugBase& plug, const char* path);
 

@@ -13,7 +13,7 @@ bool SaveTaggedProgramState(IPlugBase& plug, DataChunk& chunk) {
   return !chunk.IsEmpty();
 }
 
-int LoadTaggedProgramState(IPlugBase& plug, const DataChunk& chunk, int position) {
+int ReadTaggedProgramState(const IPlugBase& plug, const DataChunk& chunk, int position, std::vector<double>& values) {
   char tag[kProgramStateTagSize];
   const int afterTag = chunk.GetBytes(tag, kProgramStateTagSize, position);
   if (afterTag >= 0 && std::memcmp(tag, kProgramStateTag, kProgramStateTagSize) == 0) {
@@ -21,7 +21,7 @@ int LoadTaggedProgramState(IPlugBase& plug, const DataChunk& chunk, int position
     std::string name;
     position = chunk.GetInt(presetIndex, afterTag);
     if (position >= 0) position = chunk.GetString(name, position);
+    if (position < 0) return -1;
   }
-  // With position -1 no value is read, but every parameter is still applied.
-  return plug.UnserializeParams(chunk, position);
+  return plug.ReadParamBlock(chunk, position, values);
 }

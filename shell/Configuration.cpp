@@ -88,8 +88,9 @@ int Configuration::ReadConfiguration() {
   const bool existed = mFile.Exists();
   try {
     mStartupBankFile.clear();
+    mChosenStartupBank.clear();
     const std::string bank = mFile.ReadString(kStartupBankSection, kStartupBankKey, "", kPathBuffer);
-    if (!bank.empty()) mStartupBankFile = bank;
+    if (!bank.empty()) mStartupBankFile = mChosenStartupBank = bank;
 
     const std::string folder = mFile.ReadString(kGlobalSection, kProgramFolderKey, "", kPathBuffer);
     if (!folder.empty()) mProgramFolder = folder;
@@ -135,7 +136,7 @@ bool Configuration::SaveConfiguration(int kind) {
 
 bool Configuration::SetStartupBank(const std::string& path) {
   try {
-    mStartupBankFile = path;
+    mStartupBankFile = mChosenStartupBank = path;
   } catch (const std::bad_alloc&) {
     return false;
   }
@@ -144,6 +145,7 @@ bool Configuration::SetStartupBank(const std::string& path) {
 
 bool Configuration::ClearStartupBank() {
   mStartupBankFile.clear();
+  mChosenStartupBank.clear();
   return mFile.EmptySection(kStartupBankSection);
 }
 
@@ -171,5 +173,5 @@ bool Configuration::ReadSwitch(const char* key, bool current) const {
 
 bool Configuration::WriteStartupBankSection() {
   const bool emptied = mFile.EmptySection(kStartupBankSection);
-  return mFile.WriteString(kStartupBankSection, kStartupBankKey, mStartupBankFile.c_str()) && emptied;
+  return mFile.WriteString(kStartupBankSection, kStartupBankKey, mChosenStartupBank.c_str()) && emptied;
 }

@@ -47,8 +47,10 @@ class Configuration {
   const std::string& ProgramFolder() const { return mProgramFolder; }
   void SetProgramFolder(const std::string& path) { mProgramFolder = path; }  // memory only
 
+  // The startup bank of this instance: empty when none is chosen or it failed to load at start.
   const std::string& StartupBankFile() const { return mStartupBankFile; }
-  // Forgets the startup bank in memory only (after it failed to load); the file keeps its entry.
+  // Forgets the startup bank for this start only (after it failed to load). The user's choice stays:
+  // every later write of the configuration file keeps naming it, so it loads at the next start.
   void ForgetStartupBank() { mStartupBankFile.clear(); }
 
   bool MidiThru() const { return mMidiThru; }
@@ -68,6 +70,8 @@ class Configuration {
   std::string mDocumentsFolder;
   std::string mProgramFolder;
   std::string mStartupBankFile;
+  // The startup bank as the file names it, which the startup bank section is always written from.
+  std::string mChosenStartupBank;
   bool mMidiThru = false;
   bool mIgnoreProgramChange = false;
   std::array<int, kNumControllers> mControllerMap;

@@ -80,8 +80,8 @@ void Sarn::HandleMidiMessage(const MidiMessage& message) { mEngine.HandleMidiMes
 
 bool Sarn::SaveProgramState(DataChunk& chunk) { return SaveTaggedProgramState(*this, chunk); }
 
-int Sarn::LoadProgramState(const DataChunk& chunk, int position) {
-  return LoadTaggedProgramState(*this, chunk, position);
+int Sarn::ReadProgramState(const DataChunk& chunk, int position, std::vector<double>& values) const {
+  return ReadTaggedProgramState(*this, chunk, position, values);
 }
 
 void Sarn::AllNotesOff() {

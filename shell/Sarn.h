@@ -18,7 +18,7 @@ class Sarn : public Synth {
   void RenderBlock(double** inputs, double** outputs, int frames) override;
   void HandleMidiMessage(const MidiMessage& message) override;
   bool SaveProgramState(DataChunk& chunk) override;
-  int LoadProgramState(const DataChunk& chunk, int position) override;
+  int ReadProgramState(const DataChunk& chunk, int position, std::vector<double>& values) const override;
   void PresetsChanged() override { RedrawParameterControls(); }
   // Every control shows its parameter again, and the program selector its program.
   void RedrawParameterControls() override;

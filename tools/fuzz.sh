@@ -1,13 +1,22 @@
 #!/bin/sh
-# Builds the loader and PNG-decoder fuzz targets with libFuzzer, AddressSanitizer and
-# UndefinedBehaviorSanitizer into build-fuzz/ and runs each one.
+# Builds the fuzz targets (the program and bank loaders, the renderer's MIDI file reader, the PNG
+# decoder) with libFuzzer, AddressSanitizer and UndefinedBehaviorSanitizer into build-fuzz/ and runs
+# each one.
 #   tools/fuzz.sh 20000                  20000 runs per target (the default)
 #   tools/fuzz.sh -max_total_time=600    any libFuzzer options instead of a run count
+#   SARN_FUZZ_TARGETS="bank_file"        only these targets
 set -eu
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build-fuzz"
-targets="program_state bank_chunk program_file bank_file bank_image png"
+targets=${SARN_FUZZ_TARGETS:-"program_state bank_chunk program_file bank_file bank_image midi_file png"}
+
+# Sources a target compiles in besides the libraries.
+target_sources() {
+  case "$1" in
+    midi_file) echo "$root/tools/render/MidiFile.cpp" ;;
+  esac
+}
 
 if ! command -v clang++ >/dev/null 2>&1 || ! dpkg -s libclang-rt-14-dev >/dev/null 2>&1; then
   apt-get update
@@ -42,13 +51,13 @@ fi
 libs="$build/plugin/libsarn_plugin.a $build/editor/libsarn_editor.a $build/raster/libsarn_raster.a
   $build/params/libsarn_params.a $build/engine/libsarn_engine.a $build/libpng/libpng.a -lz -lfreetype -lfontconfig"
 
-compile() {  # output, source, sanitizer flags
+compile() {  # output, sources, sanitizer flags
   clang++ -std=c++17 -Wall -Wextra -Wshadow $3 -fno-sanitize-recover=undefined -fno-omit-frame-pointer -g -O1 \
-    -I"$root" -o "$1" "$2" $libs
+    -I"$root" -o "$1" $2 $libs
 }
 
 compile "$build/fuzz_seeds" "$root/tests/fuzz/MakeSeeds.cpp" "-fsanitize=address,undefined"
-for target in $targets; do
+for target in program_state bank_chunk program_file bank_file bank_image midi_file $targets; do
   mkdir -p "$build/corpus/$target"
 done
 "$build/fuzz_seeds" "$build/corpus"
@@ -56,7 +65,8 @@ done
 status=0
 for target in $targets; do
   source=$(echo "$target" | awk -F_ '{ for (i = 1; i <= NF; i++) printf "%s", toupper(substr($i, 1, 1)) substr($i, 2) }')
-  compile "$build/fuzz_$target" "$root/tests/fuzz/Fuzz$source.cpp" "-fsanitize=fuzzer,address,undefined"
+  compile "$build/fuzz_$target" "$root/tests/fuzz/Fuzz$source.cpp $(target_sources "$target")" \
+    "-fsanitize=fuzzer,address,undefined"
   # A valid PNG header may ask for up to 64 Mpixel (256 MB); with the sanitizer's own memory on top,
   # the decoder's target gets more room than libFuzzer's default 2 GB.
   limit=""
@@ -67,6 +77,8 @@ for target in $targets; do
     echo "fuzz_$target FAILED, see $build/fuzz_$target.log"
     status=1
   fi
-  grep -E '^(Done [0-9]+ runs|stat::number_of_executed_units|stat::peak_rss_mb)' "$build/fuzz_$target.log" || true
+  # Inputs run, speed, coverage (edges) and memory of the run.
+  grep -E '^(Done [0-9]+ runs|#[0-9]+[[:space:]]+DONE|stat::number_of_executed_units|stat::average_exec_per_sec|stat::peak_rss_mb)' \
+    "$build/fuzz_$target.log" || true
 done
 exit $status

@@ -1,7 +1,8 @@
 #!/bin/sh
 # Builds and runs the whole test suite: optimised with the Linux and both Windows modules (the
 # Windows ones under 64- and 32-bit Wine), then again with AddressSanitizer and
-# UndefinedBehaviorSanitizer, so that a memory fault or undefined behaviour fails the run.
+# UndefinedBehaviorSanitizer, so that a memory fault or undefined behaviour fails the run; last, each
+# fuzz target runs for a few seconds.
 set -eu
 cd "$(dirname "$0")/.."
 sh tools/setup.sh
@@ -19,3 +20,6 @@ cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSARN_SANIT
 cmake --build build-asan -j"$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build-asan --output-on-failure -j"$jobs" -E "win32|win64|renders_match"
+
+# Every fuzz target for a few seconds, so that none stops building or finding its way unnoticed.
+sh tools/fuzz.sh -max_total_time=3

@@ -8,6 +8,7 @@
 #include <mutex>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "plugin/vst2/HostIdentification.h"
 
@@ -36,15 +37,33 @@ std::string ReadHostText(const void* ptr) {
   return std::string(text, length);
 }
 
-// A decimal number in the C locale with nothing but spaces after it; false otherwise.
-bool ParseDecimal(const std::string& text, double& out) {
-  std::istringstream stream(text);
+// The decimal number at the start of text, in the C locale, after any leading blanks: an optional sign,
+// digits with an optional point, an optional exponent; whatever follows ("6 dB") is ignored. False
+// when the text does not start with a number.
+bool ParseLeadingDecimal(const std::string& text, double& out) {
+  auto digit = [&](size_t i) { return i < text.size() && text[i] >= '0' && text[i] <= '9'; };
+  size_t i = 0;
+  while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+  const size_t start = i;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+  bool digits = false;
+  for (; digit(i); ++i) digits = true;
+  if (i < text.size() && text[i] == '.') {
+    for (++i; digit(i); ++i) digits = true;
+  }
+  if (!digits) return false;
+  if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+    size_t exponent = i + 1;
+    if (exponent < text.size() && (text[exponent] == '+' || text[exponent] == '-')) ++exponent;
+    if (digit(exponent)) {
+      for (i = exponent; digit(i); ++i) {}
+    }
+  }
+  std::istringstream stream(text.substr(start, i - start));
   stream.imbue(std::locale::classic());
   double value = 0.0;
   stream >> value;
   if (stream.fail()) return false;
-  stream >> std::ws;
-  if (!stream.eof()) return false;
   out = value;
   return true;
 }
@@ -400,34 +419,38 @@ VstIntPtr IPlugVST::SetChunk(bool wantBank, const void* data, VstIntPtr size) {
   DataChunk& chunk = wantBank ? mBankChunk : mProgramChunk;
   if (!chunk.Assign(data, bytes)) return 0;
 
+  // Every load below reads the whole chunk before it changes anything, so a refused chunk
+  // returns 0 with the programs and parameters as they were.
   int position = 0;
   const int32_t version = ReadChunkHeader(chunk, position);
-  int result;
   if (wantBank && version >= kChunkVersion) {
-    result = UnserializePresets(chunk, position);
-  } else {
-    result = LoadProgramState(chunk, position);
-    if (result >= 0 && result < bytes) {
-      std::string name;
-      const int afterName = chunk.GetString(name, result);
-      if (afterName >= 0) result = afterName;
-      ModifyCurrentPreset(name.c_str());
-    } else {
-      ModifyCurrentPreset();
-    }
+    if (UnserializePresets(chunk, position) < 0) return 0;
+    RedrawParameterControls();
+    return 1;
   }
 
-  if (IsChunkQuirkHost()) {
-    // These hosts hand back a bank under the program call when the plug-in gave them one.
-    if (result != bytes) {
-      mBankChunk.Assign(data, bytes);
-      int bankPosition = 0;
-      if (ReadChunkHeader(mBankChunk, bankPosition) >= kChunkVersion) {
-        result = UnserializePresets(mBankChunk, bankPosition);
-      }
+  // A program state, then the program's name when the chunk goes on.
+  std::vector<double> values;
+  std::string name;
+  int end = ReadProgramState(chunk, position, values);
+  if (end >= 0 && end < bytes) {
+    const int afterName = chunk.GetString(name, end);
+    if (afterName >= 0) end = afterName;
+  }
+
+  // These hosts hand back a bank under the program call when the plug-in gave them one.
+  if (IsChunkQuirkHost() && end != bytes) {
+    mBankChunk.Assign(data, bytes);
+    int bankPosition = 0;
+    if (ReadChunkHeader(mBankChunk, bankPosition) >= kChunkVersion) {
+      if (UnserializePresets(mBankChunk, bankPosition) < 0) return 0;
+      RedrawParameterControls();
+      return 1;
     }
   }
-  if (result < 0) return 0;
+  if (end < 0) return 0;
+  SetParameterValues(values);
+  ModifyCurrentPreset(name.c_str());  // an empty or unreadable name keeps the old one
   RedrawParameterControls();
   return 1;
 }
@@ -465,8 +488,8 @@ VstIntPtr IPlugVST::String2Parameter(int index, const char* text) {
   const std::string value = ReadHostText(text);
   double v = 0.0;
   if (param->NDisplayTexts() == 0) {
-    // Text that is no finite number changes nothing.
-    if (!ParseDecimal(value, v) || !std::isfinite(v)) return 0;
+    // Text that does not start with a finite number changes nothing.
+    if (!ParseLeadingDecimal(value, v) || !std::isfinite(v)) return 0;
   } else {
     bool found = false;
     for (int i = 0; i < param->NDisplayTexts() && !found; ++i) {

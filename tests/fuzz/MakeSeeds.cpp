@@ -1,5 +1,5 @@
 // Writes one valid starting input per fuzz target into <dir>/<target>/: a tagged program state, a bank
-// chunk, program files in both forms, bank files in both forms and a few PNG images.
+// chunk, program files in both forms, bank files in both forms, a MIDI file and a few PNG images.
 // Usage: fuzz_seeds <dir>
 #include <cstdio>
 #include <cstring>
@@ -115,6 +115,25 @@ int main(int argc, char** argv) {
   AddFxCk(fxbk, "Second", 0.75f);
   ok = Write(dir + "/bank_file/list.fxb", fxbk) && ok;
   ok = png_seeds::Write(dir + "/png") && ok;
+
+  // Format 1, two tracks: tempo and 3/4 in the first, notes with running status, a program change, a
+  // controller and a note-on with velocity 0 in the second.
+  const uint8_t midi[] = {
+      'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 1, 0, 2, 0x01, 0xE0,
+      'M', 'T', 'r', 'k', 0, 0, 0, 19,
+      0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20,
+      0x00, 0xFF, 0x58, 0x04, 0x03, 0x02, 0x18, 0x08,
+      0x00, 0xFF, 0x2F, 0x00,
+      'M', 'T', 'r', 'k', 0, 0, 0, 26,
+      0x00, 0xC0, 0x05,
+      0x00, 0xB0, 0x01, 0x40,
+      0x00, 0x90, 0x3C, 0x64,
+      0x00, 0x40, 0x64,
+      0x83, 0x60, 0x3C, 0x00,
+      0x10, 0x80, 0x40, 0x40,
+      0x00, 0xFF, 0x2F, 0x00,
+  };
+  ok = Write(dir + "/midi_file/song.mid", midi, sizeof midi) && ok;
 
   if (!ok) std::fprintf(stderr, "could not write the seeds into %s\n", dir.c_str());
   return ok ? 0 : 1;

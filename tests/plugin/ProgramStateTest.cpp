@@ -61,39 +61,39 @@ TEST(ProgramState, WithoutTagReadsTheBareParameterBlock) {
   EXPECT_EQ(target.Values(), source.Values());
 }
 
-TEST(ProgramState, CutAfterTheTwentiethValue) {
+// A state that ends anywhere before its last value is refused whole: no value changes and nothing
+// reaches the engine.
+TEST(ProgramState, CutShortChangesNothing) {
   TestPlug source;
   source.SetDistinctValues(9);
   DataChunk full;
   source.SaveProgramState(full);
   const int header = 10 + 4 + 4 + 5;  // name "empty"
-  DataChunk cut;
-  cut.Assign(full.Data(), header + 20 * 8 + 3);  // 20 values and part of the 21st
-
-  TestPlug target;
-  target.GetParam(kVcfWheel)->SetPlainClamped(0.7);   // parameter 20 (0..1)
-  target.GetParam(kVcfCutoff)->SetPlainClamped(0.3);  // parameter 23
-  target.GetParam(kTone)->SetPlainClamped(3000.0);
-  const std::vector<double> before = target.Values();
-  target.applied.clear();
-  EXPECT_EQ(target.LoadProgramState(cut, 0), -1);
-  for (int i = 0; i < 20; ++i) EXPECT_EQ(target.GetParam(i)->Value(), source.GetParam(i)->Value()) << i;
-  EXPECT_EQ(target.GetParam(20)->Value(), 0.0);
-  for (int i = 21; i < 60; ++i) EXPECT_EQ(target.GetParam(i)->Value(), before[static_cast<size_t>(i)]) << i;
-  EXPECT_EQ(target.applied.size(), 60u);
-}
-
-TEST(ProgramState, MissingValueIsLimitedToTheRange) {
-  // Bare block with only Master Volume and Tune: Tone (2000..18000) takes 0.0 limited, i.e. 2000.
-  DataChunk block;
-  block.PutDouble(1.5);
-  block.PutDouble(-0.5);
-  TestPlug target;
-  EXPECT_EQ(target.LoadProgramState(block, 0), -1);
-  EXPECT_EQ(target.GetParam(kMasterVolume)->Value(), 1.5);
-  EXPECT_EQ(target.GetParam(kTune)->Value(), -0.5);
-  EXPECT_EQ(target.GetParam(kTone)->Value(), 2000.0);
-  EXPECT_EQ(target.GetParam(kAttack)->Value(), 0.1);
+  DataChunk bare;
+  source.SerializeParams(bare);
+  struct Row {
+    const char* what;
+    const DataChunk* chunk;
+    int length;
+  };
+  const Row rows[] = {
+      {"tagged, 20 values and part of the 21st", &full, header + 20 * 8 + 3},
+      {"tagged, all but the last byte", &full, full.Size() - 1},
+      {"tagged, header only", &full, header},
+      {"bare, two values", &bare, 16},
+      {"bare, all but the last byte", &bare, 479},
+  };
+  for (const Row& row : rows) {
+    DataChunk cut;
+    cut.Assign(row.chunk->Data(), row.length);
+    TestPlug target;
+    target.SetDistinctValues(2);
+    const std::vector<double> before = target.Values();
+    target.applied.clear();
+    EXPECT_EQ(target.LoadProgramState(cut, 0), -1) << row.what;
+    EXPECT_EQ(target.Values(), before) << row.what;
+    EXPECT_TRUE(target.applied.empty()) << row.what;
+  }
 }
 
 TEST(ProgramState, NanReadsAsZero) {
@@ -131,7 +131,7 @@ TEST(ProgramState, TaggedHeaderThatDoesNotFit) {
     target.applied.clear();
     EXPECT_EQ(target.LoadProgramState(chunk, 0), -1) << row.what;
     EXPECT_EQ(target.Values(), before) << row.what;
-    EXPECT_EQ(target.applied.size(), 60u) << row.what;
+    EXPECT_TRUE(target.applied.empty()) << row.what;
   }
 }
 
@@ -221,14 +221,14 @@ TEST(ProgramState, BankTruncatedAtEveryLength) {
     DataChunk cut;
     cut.Assign(bank.Data(), length);
     TestPlug target;
+    target.SetDistinctValues(5);
+    target.RecallPreset(2);
+    target.ModifyCurrentPreset("Before");
+    const std::string before = target.Fingerprint();
+    target.applied.clear();
     EXPECT_EQ(target.UnserializePresets(cut, 0), -1) << length;
-    // Every initialized slot still holds a loadable state, so the bank can be saved and read back.
-    for (int i = 0; i < 64; ++i) {
-      const Preset* preset = target.GetPreset(i);
-      if (preset->initialized) {
-        EXPECT_FALSE(preset->state.IsEmpty()) << length << " " << i;
-      }
-    }
+    EXPECT_EQ(target.Fingerprint(), before) << length;
+    EXPECT_TRUE(target.applied.empty()) << length;
     DataChunk again;
     EXPECT_TRUE(target.SerializePresets(again));
     TestPlug reread;
@@ -245,13 +245,36 @@ TEST(ProgramState, BankNameIsCutTo255AndStopsAtZero) {
   bank.PutInt(5);
   bank.PutBytes("ab\0cd", 5);
   bank.PutBool(false);
+  for (int i = 3; i < 64; ++i) {
+    bank.PutString("rest");
+    bank.PutBool(false);
+  }
   TestPlug target;
-  EXPECT_EQ(target.UnserializePresets(bank, 0), -1);  // the fourth name does not fit
+  EXPECT_EQ(target.UnserializePresets(bank, 0), bank.Size());
   // The closing recall of the (uninitialized) current program creates it from the current values.
   EXPECT_EQ(target.GetPreset(0)->name, "user preset 1");
   EXPECT_EQ(target.GetPreset(1)->name, std::string(255, 'q'));
   EXPECT_EQ(target.GetPreset(2)->name, "ab");
-  EXPECT_EQ(target.GetPreset(3)->name, "empty");
+  EXPECT_EQ(target.GetPreset(63)->name, "rest");
+}
+
+// A bank whose programs are all readable but which holds fewer than 64 of them is refused whole.
+TEST(ProgramState, BankWithTooFewProgramsChangesNothing) {
+  TestPlug source;
+  source.SetDistinctValues(3);
+  source.RecallPreset(0);
+  source.ModifyCurrentPreset("Only");
+  DataChunk bank;
+  bank.PutString("Only");
+  bank.PutBool(true);
+  source.SaveProgramState(bank);
+  bank.PutString("Second");
+  bank.PutBool(false);
+  TestPlug target;
+  target.RecallPreset(0);
+  const std::string before = target.Fingerprint();
+  EXPECT_EQ(target.UnserializePresets(bank, 0), -1);
+  EXPECT_EQ(target.Fingerprint(), before);
 }
 
 }  // namespace

@@ -39,6 +39,19 @@ class TestPlug : public HostlessInstrument {
     return values;
   }
 
+  // Everything a load may change: the values, the current program and every program's name, flag
+  // and stored state. Equal fingerprints before and after a refused load mean it changed nothing.
+  std::string Fingerprint() const {
+    std::string text = std::to_string(GetCurrentPresetIdx());
+    for (double value : Values()) text += " " + std::to_string(value);
+    for (int i = 0; i < NPresets(); ++i) {
+      const Preset* preset = GetPreset(i);
+      text += "|" + preset->name + (preset->initialized ? "+" : "-");
+      text.append(reinterpret_cast<const char*>(preset->state.Data()), static_cast<size_t>(preset->state.Size()));
+    }
+    return text;
+  }
+
   std::vector<int> applied;
   std::vector<int> beginEdits;
   std::vector<int> endEdits;

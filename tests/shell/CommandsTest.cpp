@@ -323,6 +323,104 @@ TEST_F(Commands, StartupBankLoadsAtConstructionAndFallsBackToTheFactoryBank) {
   EXPECT_STREQ(third->GetPresetName(46), "Glass Harp");
 }
 
+// Files that end early are refused whole: the message shows and no program, name or value changes.
+TEST_F(Commands, TruncatedFilesChangeNothing) {
+  sarn->SelectProgram(2);
+  sarn->SetParameterFromEditor(kTone, 0.61);
+  const std::string wholeBank = File("whole.fxb");
+  const std::string wholeProgram = File("whole.fxp");
+  editor.QueueFile(wholeBank);
+  Run(Synth::kCommandSaveBank);
+  editor.QueueFile(wholeProgram);
+  Run(Synth::kCommandSaveProgram);
+  // What the files hold differs from what the instance holds afterwards.
+  for (int program : {0, 2, 40}) {
+    sarn->SelectProgram(program);
+    sarn->SetParameterFromEditor(kAttack, 0.123);
+    sarn->SetParameterFromEditor(kTone, 0.2);
+  }
+  auto state = [this]() {
+    std::string text = std::to_string(sarn->GetCurrentPresetIdx());
+    for (int i = 0; i < kNumParams; ++i) text += " " + std::to_string(sarn->GetParam(i)->Value());
+    sarn->ModifyCurrentPreset();
+    DataChunk bank;
+    sarn->SerializePresets(bank);
+    return text + std::string(reinterpret_cast<const char*>(bank.Data()), static_cast<size_t>(bank.Size()));
+  };
+  const std::string before = state();
+  struct Case {
+    int command;
+    const std::string* whole;
+    double fraction;
+  };
+  const Case cases[] = {
+      {Synth::kCommandLoadBank, &wholeBank, 0.5}, {Synth::kCommandLoadBank, &wholeBank, 0.999},
+      {Synth::kCommandLoadProgram, &wholeProgram, 0.5}, {Synth::kCommandLoadProgram, &wholeProgram, 0.99},
+  };
+  for (const Case& c : cases) {
+    const std::string bytes = ReadFile(*c.whole);
+    const std::string cut = File("cut");
+    std::ofstream(cut, std::ios::binary) << bytes.substr(0, static_cast<size_t>(bytes.size() * c.fraction));
+    SCOPED_TRACE(std::to_string(c.command) + " " + std::to_string(c.fraction));
+    editor.ClearRecords();
+    editor.QueueFile(cut);
+    Run(c.command);
+    ASSERT_EQ(editor.Messages().size(), 1u);
+    EXPECT_EQ(editor.Messages()[0].text, "Cannot load file!");
+    EXPECT_EQ(state(), before);
+  }
+  // The whole files still load.
+  editor.QueueFile(wholeBank);
+  Run(Synth::kCommandLoadBank);
+  EXPECT_NE(state(), before);
+}
+
+// A startup bank that is missing at one start stays chosen: configuration writes in between keep its
+// entry, and the next start after the file is back loads it.
+TEST_F(Commands, StartupBankMissingAtOneStartLoadsAtTheNext) {
+  sarn->SelectProgram(0);
+  sarn->SetParameterFromEditor(kTone, 0.777);
+  const double savedTone = sarn->GetParam(kTone)->Value();
+  const std::string bank = File("startup.fxb");
+  editor.QueueFile(bank);
+  Run(Synth::kCommandSaveBank);
+  editor.QueueFile(bank);
+  Run(Synth::kCommandSelectStartupBank);
+  fs::rename(bank, bank + ".away");
+
+  std::unique_ptr<Sarn> without = MakeSarn();
+  EXPECT_EQ(without->Settings().StartupBankFile(), "");
+  EXPECT_STREQ(without->GetPresetName(46), "Glass Harp");
+  // Every kind of configuration write this start can make.
+  without->ExecuteCommand(&editor, Synth::kCommandMidiThru);
+  EXPECT_NE(ReadFile(Ini()).find("File=" + bank), std::string::npos);
+  without->ExecuteCommand(&editor, Synth::kCommandIgnoreProgramChange);
+  EXPECT_NE(ReadFile(Ini()).find("File=" + bank), std::string::npos);
+  without->SetControllerMapping(74, kTone);
+  editor.QueueAnswer(IGraphics::kAnswerYes);
+  without->ExecuteCommand(&editor, Synth::kCommandSaveConfiguration);
+  EXPECT_NE(ReadFile(Ini()).find("CC74=2"), std::string::npos);
+  EXPECT_NE(ReadFile(Ini()).find("File=" + bank), std::string::npos);
+  // While it is missing, "Load Startup Bank" has nothing to load and says so.
+  editor.ClearRecords();
+  editor.QueueAnswer(IGraphics::kAnswerYes);
+  without->ExecuteCommand(&editor, Synth::kCommandLoadStartupBank);
+  ASSERT_EQ(editor.Messages().size(), 2u);
+  EXPECT_EQ(editor.Messages()[1].text, "Cannot load file!");
+  without.reset();
+
+  fs::rename(bank + ".away", bank);
+  std::unique_ptr<Sarn> with = MakeSarn();
+  EXPECT_EQ(with->Settings().StartupBankFile(), bank);
+  EXPECT_DOUBLE_EQ(with->GetParam(kTone)->Value(), savedTone);
+  EXPECT_TRUE(with->MidiThru());
+  EXPECT_EQ(with->ControllerMapping(74), kTone);
+  // Unselecting still removes it for good.
+  editor.QueueAnswer(IGraphics::kAnswerYes);
+  with->ExecuteCommand(&editor, Synth::kCommandUnselectStartupBank);
+  EXPECT_EQ(ReadFile(Ini()).find("File="), std::string::npos);
+}
+
 TEST_F(Commands, DefaultPathForProgramFiles) {
   const std::string chosen = (root / "files" / "[file name is ignored]").string();
   editor.QueueFile(chosen);

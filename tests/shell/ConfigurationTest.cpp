@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <climits>
 #include <csignal>
 #include <cstdlib>
@@ -10,6 +12,7 @@
 #include <fstream>
 #include <sstream>
 #include <thread>
+#include <vector>
 
 #include "shell/Configuration.h"
 
@@ -134,6 +137,54 @@ TEST(ProfileFileText, ConcurrentWritersLoseNothing) {
     EXPECT_EQ(file.ReadString("S", ("b" + std::to_string(i)).c_str(), "lost", 8), "v") << i;
   }
   EXPECT_EQ(std::distance(fs::directory_iterator(temp.Path()), fs::directory_iterator()), 1);
+}
+
+// A configuration write killed at any moment: the file holds the settings before or after it,
+// never a piece of them. The writer saves the whole configuration, long startup bank path included.
+TEST(ProfileFileText, WriterKilledAtRandomMomentsLeavesTheOldOrTheNewFile) {
+  TempFolder temp;
+  const std::string path = temp / "sarn.ini";
+  const std::string longPath = "/banks/" + std::string(240, 'x') + ".fxb";
+  // Every text the file can hold between the writer's writes: no bank line, the long one or the short
+  // one, with either switch value.
+  std::vector<std::string> whole;
+  for (const std::string& bank : {std::string(), "File=" + longPath + "\n", std::string("File=/b.fxb\n")}) {
+    for (const char* thru : {"false", "true"}) {
+      whole.push_back("[Startup Bank]\n" + bank + "[MIDI Global]\nMIDI Thru=" + thru + "\n");
+    }
+  }
+  ProfileFile setup(path);
+  setup.EmptySection("Startup Bank");
+  setup.WriteString("Startup Bank", "File", longPath.c_str());
+  setup.WriteString("MIDI Global", "MIDI Thru", "false");
+  ASSERT_EQ(ReadText(path), whole[2]);
+  std::srand(1208);
+  std::vector<int> seen(whole.size(), 0);
+  for (int round = 0; round < 60; ++round) {
+    const pid_t writer = fork();
+    ASSERT_GE(writer, 0);
+    if (writer == 0) {
+      ProfileFile file(path);
+      for (unsigned n = 1;; ++n) {
+        file.EmptySection("Startup Bank");
+        file.WriteString("Startup Bank", "File", n % 2 ? "/b.fxb" : longPath.c_str());
+        file.WriteString("MIDI Global", "MIDI Thru", n % 2 ? "true" : "false");
+      }
+    }
+    usleep(static_cast<useconds_t>(std::rand() % 12000));
+    kill(writer, SIGKILL);
+    int status = 0;
+    waitpid(writer, &status, 0);
+    const std::string text = ReadText(path);
+    ASSERT_NE(std::find(whole.begin(), whole.end(), text), whole.end()) << "round " << round << ":\n" << text;
+    ++seen[static_cast<size_t>(std::find(whole.begin(), whole.end(), text) - whole.begin())];
+    for (const auto& entry : fs::directory_iterator(temp.Path())) {
+      if (entry.path().filename() != "sarn.ini") fs::remove_all(entry.path());
+    }
+  }
+  std::printf("texts found:");
+  for (int count : seen) std::printf(" %d", count);
+  std::printf("\n");
 }
 
 TEST(ProfileFileText, OversizedFileIsLeftAlone) {

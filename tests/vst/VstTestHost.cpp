@@ -573,8 +573,12 @@ void TestString2Parameter() {
   };
   const Row rows[] = {
       {3, "0.5", 1, "0.50"},     {3, "1e9", 1, "1.00"},   {3, "-4", 1, "0.00"},  {3, " 0.3 ", 1, "0.30"},
-      {3, "abc", 0, "0.30"},     {3, "nan", 0, "0.30"},   {3, "inf", 0, "0.30"}, {3, "0.4x", 0, "0.30"},
+      {3, "abc", 0, "0.30"},     {3, "nan", 0, "0.30"},   {3, "inf", 0, "0.30"}, {3, "dB 6", 0, "0.30"},
+      {3, "-", 0, "0.30"},       {3, ".", 0, "0.30"},     {3, "+e5", 0, "0.30"}, {3, "0.4x", 1, "0.40"},
+      {9, "6 dB", 1, "6.00"},    {9, "7.5Hz", 1, "7.50"}, {9, "  2e0 s", 1, "2.00"}, {9, ".5", 1, "0.50"},
+      {9, "3e", 1, "3.00"},      {9, "1,5", 1, "1.00"},   {9, "-.25", 1, "0.00"},
       {2, "12345", 1, "12345"},  {33, "0.25", 1, "0.250"}, {7, "off", 1, "off"},  {7, "OFF", 0, "off"},
+      {7, "off ", 0, "off"},
   };
   for (const Row& row : rows) {
     std::string text = row.text;
@@ -586,7 +590,7 @@ void TestString2Parameter() {
   CHECK_INT(plug.Dispatch(effString2Parameter, 60, 0, on), 0);
   CHECK_INT(plug.Dispatch(effString2Parameter, -1, 0, on), 0);
   CHECK_INT(plug.Dispatch(effString2Parameter, 3, 0, nullptr), 1);
-  CHECK_STR(plug.String(effGetParamDisplay, 3), "0.30");
+  CHECK_STR(plug.String(effGetParamDisplay, 3), "0.40");
   // Host text without a terminator within 255 characters is cut there, not read without end.
   std::vector<char> longText(300, '1');
   longText.push_back(0);
@@ -790,6 +794,57 @@ void TestChunkBadInput() {
   // A bank header followed by nothing valid fails.
   std::vector<uint8_t> badBank = {'t', 'f', 'f', 'p', 0, 0, 1, 0, 0xFF, 0xFF, 0xFF, 0x7F};
   CHECK_INT(plug.SetChunk(0, badBank), 0);
+}
+
+// A bank or program chunk cut short is refused and changes nothing: no parameter, no program name.
+void TestTruncatedChunksChangeNothing() {
+  std::vector<uint8_t> bank;
+  std::vector<uint8_t> program;
+  {
+    Instance source;
+    source.Start();
+    for (int i = 0; i < 60; ++i) source.Set(i, static_cast<float>((i * 37) % 100) / 100.0f);
+    char name[] = "Source Program";
+    source.Dispatch(effSetProgramName, 0, 0, name);
+    bank = source.Chunk(0);
+    program = source.Chunk(1);
+  }
+  Instance plug;
+  plug.Start();
+  plug.Dispatch(effSetProgram, 0, 3);
+  plug.Set(0, 0.3f);
+  char kept[] = "Kept";
+  plug.Dispatch(effSetProgramName, 0, 0, kept);
+  auto names = [&plug]() {
+    std::string all;
+    for (int i = 0; i < 64; ++i) all += plug.String(effGetProgramNameIndexed, i) + "|";
+    return all;
+  };
+  const std::vector<float> before = plug.AllParameters();
+  const std::string namesBefore = names();
+  struct Row {
+    int index;
+    const std::vector<uint8_t>* chunk;
+    size_t length;
+  };
+  const Row rows[] = {
+      {0, &bank, bank.size() - 1},    {0, &bank, bank.size() / 2}, {0, &bank, 8 + 4 + 14 + 1 + 200},
+      {1, &program, 8 + 10 + 4 + 4}, {1, &program, 8 + 10 + 4 + 4 + 14 + 8 * 20 + 3},
+      {1, &program, program.size() - (4 + 14) - 1},
+  };
+  for (const Row& row : rows) {
+    const std::vector<uint8_t> cut(row.chunk->begin(), row.chunk->begin() + static_cast<long>(row.length));
+    const VstIntPtr result = plug.SetChunk(row.index, cut);
+    if (result != 0) Fail(__FILE__, __LINE__, "chunk %d cut to %zu bytes accepted", row.index, row.length);
+    CHECK(plug.AllParameters() == before);
+    CHECK(names() == namesBefore);
+    CHECK_INT(plug.Dispatch(effGetProgram), 3);
+  }
+  // The whole chunks still load.
+  CHECK_INT(plug.SetChunk(1, program), 1);
+  CHECK_STR(plug.String(effGetProgramNameIndexed, 3), "Source Program");
+  CHECK_INT(plug.SetChunk(0, bank), 1);
+  CHECK(names() != namesBefore);
 }
 
 void TestQuirkHostChunks() {
@@ -1620,6 +1675,7 @@ const TestCase kTests[] = {
     {"ChunkLayout", TestChunkLayout, false, false},
     {"ChunkRoundTrips", TestChunkRoundTrips, false, false},
     {"ChunkBadInput", TestChunkBadInput, false, false},
+    {"TruncatedChunksChangeNothing", TestTruncatedChunksChangeNothing, false, false},
     {"QuirkHostChunks", TestQuirkHostChunks, false, false},
     {"PinProperties", TestPinProperties, false, false},
     {"SpeakerArrangements", TestSpeakerArrangements, false, false},

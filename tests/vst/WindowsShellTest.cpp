@@ -11,9 +11,12 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "editor/UserFolders.h"
 #include "editor/win/IGraphicsWin.h"
+#include "plugin/HostlessInstrument.h"
+#include "plugin/ProgramFiles.h"
 #include "shell/Configuration.h"
 #include "shell/VersionCheck.h"
 #include "shell/WebRequest.h"
@@ -145,6 +148,139 @@ void TestProfileSemantics() {
   RemoveDirectoryA(documents.c_str());
 }
 
+// A plug-in with 64 programs whose values and names depend on seed.
+class FilePlug : public HostlessInstrument {
+ public:
+  explicit FilePlug(int seed) : HostlessInstrument(0x00010004) {
+    for (int p = 0; p < NPresets(); ++p) {
+      for (int i = 0; i < NParams(); ++i) GetParam(i)->SetFromNormalized(((i * 7 + (p + seed) * 13) % 97) / 96.0);
+      RecallPreset(p);
+      ModifyCurrentPreset(("Program " + std::to_string(p + seed)).c_str());
+    }
+    RecallPreset(0);
+  }
+  std::string Values() const {
+    std::string values;
+    for (int i = 0; i < NParams(); ++i) values += std::to_string(GetParam(i)->Value()) + " ";
+    return values;
+  }
+};
+
+bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// The same folder as UTF-8 and UTF-16, both written by the compiler from the same characters, so the
+// check does not share the plug-in's own conversion.
+struct Name {
+  const char* utf8;
+  const wchar_t* wide;
+};
+
+// Save, load and save again over the same file, for names outside the ANSI code page, the euro sign,
+// and paths near the length limit; a failed save keeps the old file.
+void TestSavePaths() {
+  char tempA[MAX_PATH] = {};
+  GetTempPathA(MAX_PATH, tempA);
+  std::string base = std::string(tempA) + "sarn-paths-" + std::to_string(GetCurrentProcessId());
+  CreateDirectoryA(base.c_str(), nullptr);
+  const std::wstring wideBase(base.begin(), base.end());  // the temporary folder is plain ASCII here
+  const Name names[] = {
+      {u8"\u0411\u0430\u043d\u043a\u0438", L"\u0411\u0430\u043d\u043a\u0438"},          // Cyrillic
+      {u8"\u0389\u03c7\u03bf\u03b9", L"\u0389\u03c7\u03bf\u03b9"},                      // Greek
+      {u8"\u97f3\u8272\u30d0\u30f3\u30af", L"\u97f3\u8272\u30d0\u30f3\u30af"},          // CJK
+      {u8"Strings \u20ac 5", L"Strings \u20ac 5"},                                      // euro sign
+      {u8"Caf\u00e9 \u00c0 la carte", L"Caf\u00e9 \u00c0 la carte"},                   // Latin-1
+  };
+  FilePlug first(1);
+  FilePlug second(2);
+  for (const Name& name : names) {
+    const std::string folder = base + "\\" + name.utf8;
+    const std::wstring wideFolder = wideBase + L"\\" + name.wide;
+    CHECK(CreateDirectoryW(wideFolder.c_str(), nullptr) != FALSE);
+    for (const char* extension : {".fxb", ".fxp"}) {
+      const bool bank = extension[3] == 'b';
+      const std::string path = folder + "\\" + name.utf8 + extension;
+      const std::wstring widePath = wideFolder + L"\\" + name.wide + (bank ? L".fxb" : L".fxp");
+      CHECK(bank ? SaveBankFile(first, path.c_str()) : SaveProgramFile(first, path.c_str()));
+      CHECK(Exists(widePath));
+      FilePlug reader(9);
+      CHECK(bank ? LoadBankFile(reader, path.c_str()) : LoadProgramFile(reader, path.c_str()));
+      CHECK_EQ(std::string(reader.GetPresetName(bank ? 63 : 0)), bank ? "Program 64" : "Program 1");
+      CHECK_EQ(reader.Values(), first.Values());
+      // Saving over it replaces it.
+      CHECK(bank ? SaveBankFile(second, path.c_str()) : SaveProgramFile(second, path.c_str()));
+      CHECK(bank ? LoadBankFile(reader, path.c_str()) : LoadProgramFile(reader, path.c_str()));
+      CHECK_EQ(std::string(reader.GetPresetName(bank ? 63 : 0)), bank ? "Program 65" : "Program 2");
+      CHECK(DeleteFileW(widePath.c_str()) != FALSE);
+    }
+    // The folder holds nothing else: no temporary file stayed behind.
+    CHECK(RemoveDirectoryW(wideFolder.c_str()) != FALSE);
+  }
+
+  // Whole paths of 250 and 259 characters (MAX_PATH less its terminator), through folders of 50.
+  for (size_t length : {static_cast<size_t>(250), static_cast<size_t>(259)}) {
+    std::string folder = base;
+    std::vector<std::string> folders;
+    while (folder.size() + 51 + 10 < length) {
+      folder += "\\" + std::string(50, static_cast<char>('a' + folders.size()));
+      folders.push_back(folder);
+      CHECK(CreateDirectoryW((L"\\\\?\\" + std::wstring(folder.begin(), folder.end())).c_str(), nullptr) != FALSE);
+    }
+    const std::string path = folder + "\\" + std::string(length - folder.size() - 5, 'n') + ".fxb";
+    CHECK_EQ(path.size(), length);
+    CHECK(SaveBankFile(first, path.c_str()));
+    FilePlug reader(9);
+    CHECK(LoadBankFile(reader, path.c_str()));
+    CHECK_EQ(std::string(reader.GetPresetName(63)), "Program 64");
+    CHECK(SaveBankFile(second, path.c_str()));
+    const std::wstring widePath = L"\\\\?\\" + std::wstring(path.begin(), path.end());
+    CHECK(DeleteFileW(widePath.c_str()) != FALSE);
+    for (auto it = folders.rbegin(); it != folders.rend(); ++it) {
+      CHECK(RemoveDirectoryW((L"\\\\?\\" + std::wstring(it->begin(), it->end())).c_str()) != FALSE);
+    }
+  }
+
+  // A save that cannot replace the file (another program holds it open without sharing) fails, keeps
+  // the old file whole and leaves no temporary file.
+  const std::string kept = base + "\\" + u8"\u20ac kept.fxb";
+  const std::wstring wideKept = wideBase + L"\\\u20ac kept.fxb";
+  CHECK(SaveBankFile(first, kept.c_str()));
+  HANDLE holder = CreateFileW(wideKept.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  CHECK(holder != INVALID_HANDLE_VALUE);
+  CHECK(!SaveBankFile(second, kept.c_str()));
+  CloseHandle(holder);
+  FilePlug reader(9);
+  CHECK(LoadBankFile(reader, kept.c_str()));
+  CHECK_EQ(std::string(reader.GetPresetName(63)), "Program 64");
+  CHECK(DeleteFileW(wideKept.c_str()) != FALSE);
+  // A missing folder: false, nothing created.
+  CHECK(!SaveBankFile(first, (base + "\\" + u8"\u97f3\\x.fxb").c_str()));
+  CHECK(RemoveDirectoryA(base.c_str()) != FALSE);
+}
+
+// A startup bank in a folder named outside the ANSI code page is found again through the settings.
+void TestStartupBankPath() {
+  const std::string appData = MakeTempFolder("sarn-appdata-u-");
+  const std::string documents = MakeTempFolder("sarn-documents-u-");
+  const std::string bank = documents + "\\" + u8"\u0411\u0430\u043d\u043a \u20ac.fxb";
+  FilePlug first(1);
+  CHECK(SaveBankFile(first, bank.c_str()));
+  {
+    Configuration config(appData, documents);
+    CHECK(config.SetStartupBank(bank));
+  }
+  Configuration later(appData, documents);
+  CHECK_EQ(later.StartupBankFile(), bank);
+  FilePlug reader(9);
+  CHECK(LoadBankFile(reader, later.StartupBankFile().c_str()));
+  CHECK_EQ(std::string(reader.GetPresetName(63)), "Program 64");
+  const std::wstring wide = std::wstring(documents.begin(), documents.end()) + L"\\\u0411\u0430\u043d\u043a \u20ac.fxb";
+  CHECK(DeleteFileW(wide.c_str()) != FALSE);
+  DeleteFileA((appData + "\\KelmorMusic\\sarn.ini").c_str());
+  RemoveDirectoryA((appData + "\\KelmorMusic").c_str());
+  RemoveDirectoryA(appData.c_str());
+  RemoveDirectoryA(documents.c_str());
+}
+
 // Answers one connection on 127.0.0.1 with reply as the body and keeps the request it received.
 class OneReplyServer {
  public:
@@ -232,6 +368,8 @@ int main() {
   TestFolders();
   TestFirstStart();
   TestProfileSemantics();
+  TestSavePaths();
+  TestStartupBankPath();
   TestVersionCheck();
   std::printf("%s: %d failed checks\n", gFailures ? "FAILED" : "passed", gFailures);
   return gFailures ? 1 : 0;
