@@ -213,4 +213,26 @@ TEST(FactoryBankTest, EveryProgramPlaysDenseChordsBelowMinus2dBFS) {
   std::printf("factory bank: dense chords peak at %.1f dBFS at most\n", loudest);
 }
 
+// A bass program is played low: its bass voice answers C2, and a key above the bass range (55 and
+// below) sounds nothing, no pad or lead beside the bass.
+TEST(FactoryBankTest, BassProgramsPlayOnlyTheBass) {
+  TestPlug plug;
+  LoadFactoryBank(plug);
+  for (int i = 0; i < 64; ++i) {
+    const std::string name = kFactoryNames[i];
+    if (name != "Bass Only" && name != "Simple Bass" && name != "Metal Resonance Bass") continue;
+    const std::vector<double> values = ProgramValues(plug, i);
+    for (int key : {36, 72}) {
+      TestInstrument instrument(kRate);
+      for (int p = 0; p < kNumParams; ++p) instrument.params[p].SetPlainClamped(values[static_cast<size_t>(p)]);
+      instrument.ApplyAll();
+      instrument.Midi(0, 0x90, key, 100);
+      instrument.Render(kRate / 2);
+      const double peak = Decibels(instrument.Peak());
+      if (key == 36) EXPECT_GT(peak, -30.0) << name << ": key " << key;
+      else EXPECT_LT(peak, -120.0) << name << ": key " << key;
+    }
+  }
+}
+
 }  // namespace
