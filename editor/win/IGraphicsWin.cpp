@@ -328,6 +328,9 @@ bool IGraphicsWin::OpenWindow(void* parent) {
   }
   mWindow = window;
   MessageOwner();  // caches the host's top-level window and its class for later message boxes
+  // The window's first paint comes before the first tick: the controls take the plug-in's values now,
+  // since a control stores its first value without asking for a redraw.
+  SyncFromPlugin();
   MarkAllDirty();
   return true;
 }
