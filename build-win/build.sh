@@ -62,7 +62,7 @@ build() {
     -DCMAKE_TOOLCHAIN_FILE="$root/build-win/toolchain-win$bits.cmake" \
     -DSARN_VST_TEST_HOST=ON \
     -DSARN_TESTS=OFF -DSARN_BENCHMARKS=OFF >/dev/null
-  targets="sarn_vst_test_module vst_test_host win_shell_test"
+  targets="sarn_vst_test_module vst_test_host win_shell_test win_editor_test"
   if ninja -C "$dir" -t targets all | grep -q '^sarn_vst:'; then targets="sarn_vst $targets"; fi
   cmake --build "$dir" --target $targets -j "$jobs"
   for file in "$root/out/win$bits"/*.dll; do
