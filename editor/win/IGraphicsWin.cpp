@@ -396,9 +396,14 @@ LRESULT IGraphicsWin::HandleMessage(HWND window, UINT message, WPARAM wParam, LP
       case WM_RBUTTONDOWN:
         mEntryState = kEntryCancel;
         return 0;
-      case WM_MOUSEMOVE:
       case WM_LBUTTONUP:
       case WM_RBUTTONUP:
+        // The release of the press that opened the entry: the capture taken for that press is given
+        // back and its control hears the release, so that neither stays held.
+        ::ReleaseCapture();
+        HandleMouseUp(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam), ModsFrom(wParam));
+        return 0;
+      case WM_MOUSEMOVE:
       case WM_MBUTTONDOWN:
       case WM_LBUTTONDBLCLK:
       case WM_MOUSEWHEEL:

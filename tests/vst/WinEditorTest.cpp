@@ -659,6 +659,7 @@ void TestTextEntry(Plugin& plug, HWND editor) {
   CHECK_INT(box.right - box.left, 641 - 449 + 1);
   CHECK_INT(box.bottom - box.top, 40 - 24 + 1);
   CHECK(GetFocus() == entry);
+  CHECK(GetCapture() == nullptr);  // the press that opened the entry let go of the mouse
   PumpTicks(editor, 2);
   Type(entry, "Night Strings");
   SendMessageW(entry, WM_KEYDOWN, VK_RETURN, 1);
