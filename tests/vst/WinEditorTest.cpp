@@ -175,7 +175,8 @@ struct Script {
   int answer = 0;                          // IDYES, IDNO, IDOK...; 0: No where there is one, else OK/cancel
   std::vector<std::string> menusSeen;      // first entries of each menu, joined with '|'
   std::vector<POINT> menuPositions;        // top-left of each menu window
-  std::vector<std::string> messagesSeen;   // text of each message box
+  std::vector<std::string> messagesSeen;   // text of each message box, or [title] of another dialog
+  std::vector<HWND> messageOwners;         // the window owning each
   HWND lastMenu = nullptr;
   HWND lastDialog = nullptr;
 };
@@ -219,7 +220,13 @@ BOOL CALLBACK AnswerWindow(HWND window, LPARAM) {
     gScript.lastDialog = window;
     wchar_t text[512] = {};
     GetDlgItemTextW(window, 0xFFFF, text, 512);
-    gScript.messagesSeen.push_back(Narrow(text));
+    std::string seen = Narrow(text);
+    if (seen.empty()) {
+      GetWindowTextW(window, text, 512);
+      seen = "[" + Narrow(text) + "]";
+    }
+    gScript.messagesSeen.push_back(seen);
+    gScript.messageOwners.push_back(GetWindow(window, GW_OWNER));
     int answer = gScript.answer;
     gScript.answer = 0;
     if (answer == 0) answer = GetDlgItem(window, IDNO) ? IDNO : (GetDlgItem(window, IDCANCEL) ? IDCANCEL : IDOK);
@@ -623,6 +630,7 @@ void TestMenus(Plugin& plug, HWND editor) {
   CHECK_INT(static_cast<int>(gScript.messagesSeen.size()), 1);
   if (!gScript.messagesSeen.empty()) {
     CHECK_STR(gScript.messagesSeen.back(), "Do you really want to overwrite the current program?");
+    CHECK(gScript.messageOwners.back() == gHostWindow);  // owned by the host's top-level window
   }
   CHECK_NEAR(plug.Get(3), original, 1e-6);
   // Init Program asks first; No leaves the program alone.
@@ -635,6 +643,16 @@ void TestMenus(Plugin& plug, HWND editor) {
   Click(editor, 660, 30);
   CHECK_INT(static_cast<int>(gScript.menusSeen.size()), 4);
   CHECK_INT(static_cast<int>(gScript.messagesSeen.size()), 2);
+  // Load Program (after the separator) opens a file dialog, which is cancelled: nothing changes.
+  gScript.menuKeys = {VK_DOWN, VK_DOWN, VK_DOWN, VK_DOWN, VK_RETURN};
+  Click(editor, 660, 30);
+  CHECK_INT(static_cast<int>(gScript.messagesSeen.size()), 3);
+  if (gScript.messagesSeen.size() == 3) {
+    CHECK(gScript.messagesSeen.back().front() == '[');  // a dialog, not a message box
+    // Owned by the editor window, that is by its top-level ancestor (a child window owns nothing).
+    CHECK(gScript.messageOwners.back() == gHostWindow);
+  }
+  CHECK_NEAR(plug.Get(3), 0.25, 1e-6);
 
   gCase = "program menu";
   CHECK_INT(plug.Dispatch(effGetProgram), 0);
@@ -717,6 +735,13 @@ void TestKeysAndTimer(Plugin& plug, HWND editor) {
   CHECK_INT(static_cast<int>(gHost.keysDown.size()), 1);
   if (!gHost.keysDown.empty()) CHECK_INT(gHost.keysDown[0], VK_F5);
   CHECK_INT(static_cast<int>(gHost.keysUp.size()), 1);
+  // A letter over the background, where no control takes keys, goes on as well.
+  POINT background{5, 600};
+  ClientToScreen(editor, &background);
+  SetCursorPos(background.x, background.y);
+  SendMessageW(editor, WM_KEYDOWN, 'Q', 1);
+  CHECK_INT(static_cast<int>(gHost.keysDown.size()), 2);
+  if (gHost.keysDown.size() == 2) CHECK_INT(gHost.keysDown[1], 'Q');
 
   gCase = "host value drawn within one tick";
   // VCF Cutoff, a vertical slider at 305,384.
