@@ -495,6 +495,7 @@ LRESULT IGraphicsWin::HandleMessage(HWND window, UINT message, WPARAM wParam, LP
       return 0;
     }
     case WM_KEYDOWN: {
+      if (mForwardingKey) return 0;  // a host that hands the key straight back to us
       const int key = KeyCode(wParam);
       if (key >= 0) {
         POINT cursor;
@@ -502,13 +503,10 @@ LRESULT IGraphicsWin::HandleMessage(HWND window, UINT message, WPARAM wParam, LP
         ScreenToClient(window, &cursor);
         if (HandleKeyDown(cursor.x, cursor.y, key)) return 0;
       }
-      HWND top = GetAncestor(window, GA_ROOT);
-      return top && top != window ? SendMessageW(top, message, wParam, lParam) : 0;
+      return ForwardKey(window, message, wParam, lParam);
     }
-    case WM_KEYUP: {
-      HWND top = GetAncestor(window, GA_ROOT);
-      return top && top != window ? SendMessageW(top, message, wParam, lParam) : 0;
-    }
+    case WM_KEYUP:
+      return mForwardingKey ? 0 : ForwardKey(window, message, wParam, lParam);
     case WM_SETFOCUS:
     case WM_KILLFOCUS:
       return 0;
@@ -535,6 +533,15 @@ LRESULT IGraphicsWin::HandleMessage(HWND window, UINT message, WPARAM wParam, LP
       break;
   }
   return DefWindowProcW(window, message, wParam, lParam);
+}
+
+LRESULT IGraphicsWin::ForwardKey(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  HWND top = GetAncestor(window, GA_ROOT);
+  if (!top || top == window) return 0;
+  mForwardingKey = true;
+  const LRESULT result = SendMessageW(top, message, wParam, lParam);
+  mForwardingKey = false;
+  return result;
 }
 
 void IGraphicsWin::Tick() {

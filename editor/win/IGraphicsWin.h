@@ -73,6 +73,8 @@ class IGraphicsWin : public IGraphics {
   static LRESULT CALLBACK EntryProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT HandleEntryMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  // Sends a key the editor did not take to the host's top-level window.
+  LRESULT ForwardKey(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   void Tick();
   void HandleEntryTick();
   void CloseTextEntry();
@@ -84,6 +86,7 @@ class IGraphicsWin : public IGraphics {
   HDC mPaintDC = nullptr;
   int mLastDragX = 0;
   int mLastDragY = 0;
+  bool mForwardingKey = false;
 
   HWND mEntryWindow = nullptr;
   IControl* mEntryControl = nullptr;

@@ -87,6 +87,7 @@ struct HostRecord {
   std::vector<WPARAM> keysUp;
 };
 HostRecord gHost;
+HWND gEchoKeysTo = nullptr;  // a host that hands every key it gets back to this window
 
 VstIntPtr VST_CALLBACK HostCallback(AEffect*, VstInt32 opcode, VstInt32 index, VstIntPtr, void*, float) {
   switch (opcode) {
@@ -105,6 +106,9 @@ VstIntPtr VST_CALLBACK HostCallback(AEffect*, VstInt32 opcode, VstInt32 index, V
 LRESULT CALLBACK HostWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_KEYDOWN) gHost.keysDown.push_back(wParam);
   if (message == WM_KEYUP) gHost.keysUp.push_back(wParam);
+  if ((message == WM_KEYDOWN || message == WM_KEYUP) && gEchoKeysTo) {
+    return SendMessageW(gEchoKeysTo, message, wParam, lParam);
+  }
   return DefWindowProcW(window, message, wParam, lParam);
 }
 
@@ -606,6 +610,11 @@ void TestMouse(Plugin& plug, HWND editor) {
   const int notch = tone > 0.9f ? -120 : 120;
   Wheel(editor, 352, 112, notch);
   CHECK_NEAR(plug.Get(2) - tone, notch > 0 ? 0.01 : -0.01, 1e-5);
+
+  gCase = "double click restores a knob";
+  SendMessageW(editor, WM_LBUTTONDBLCLK, MK_LBUTTON, Point(352, 112));
+  SendMessageW(editor, WM_LBUTTONUP, 0, Point(352, 112));
+  CHECK_NEAR(plug.Get(2), tone, 1e-6);
 }
 
 void TestMenus(Plugin& plug, HWND editor) {
@@ -742,6 +751,13 @@ void TestKeysAndTimer(Plugin& plug, HWND editor) {
   SendMessageW(editor, WM_KEYDOWN, 'Q', 1);
   CHECK_INT(static_cast<int>(gHost.keysDown.size()), 2);
   if (gHost.keysDown.size() == 2) CHECK_INT(gHost.keysDown[1], 'Q');
+  // A host that sends keys back to the editor gets each once; nothing goes round in circles.
+  gEchoKeysTo = editor;
+  SendMessageW(editor, WM_KEYDOWN, VK_F6, 1);
+  SendMessageW(editor, WM_KEYUP, VK_F6, 0xC0000001);
+  gEchoKeysTo = nullptr;
+  CHECK_INT(static_cast<int>(gHost.keysDown.size()), 3);
+  CHECK_INT(static_cast<int>(gHost.keysUp.size()), 2);
 
   gCase = "host value drawn within one tick";
   // VCF Cutoff, a vertical slider at 305,384.
