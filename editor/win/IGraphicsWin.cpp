@@ -39,7 +39,8 @@ WindowClassState& ClassState() {
 
 std::wstring Widen(const std::string& text) {
   if (text.empty()) return {};
-  const int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  const int length =
+      MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()), nullptr, 0);
   if (length <= 0) {
     // Not UTF-8: take the bytes as the system code page.
     std::wstring wide(text.size(), L'\0');

@@ -386,9 +386,9 @@ HWND EntryBox(HWND editor) {
   return entry && _wcsicmp(name, L"EDIT") == 0 ? entry : nullptr;
 }
 
-void Type(HWND entry, const char* text) {
+void Type(HWND entry, const wchar_t* text) {
   SendMessageW(entry, EM_SETSEL, 0, -1);
-  for (const char* p = text; *p; ++p) SendMessageW(entry, WM_CHAR, static_cast<WPARAM>(*p), 1);
+  for (const wchar_t* p = text; *p; ++p) SendMessageW(entry, WM_CHAR, static_cast<WPARAM>(*p), 1);
 }
 
 std::string EntryText(HWND entry) {
@@ -688,11 +688,31 @@ void TestTextEntry(Plugin& plug, HWND editor) {
   CHECK(GetFocus() == entry);
   CHECK(GetCapture() == nullptr);  // the press that opened the entry let go of the mouse
   PumpTicks(editor, 2);
-  Type(entry, "Night Strings");
+  Type(entry, L"Night Strings");
   SendMessageW(entry, WM_KEYDOWN, VK_RETURN, 1);
   CHECK_INT(PumpTicks(editor, 1), 1);
   CHECK(EntryBox(editor) == nullptr);
   CHECK_STR(plug.ProgramName(), "Night Strings");
+
+  // Typed text reaches the program as UTF-8.
+  Click(editor, 540, 32);
+  entry = EntryBox(editor);
+  CHECK(entry != nullptr);
+  if (!entry) return;
+  PumpTicks(editor, 2);
+  Type(entry, L"Caf\u00e9 \u00c5");
+  SendMessageW(entry, WM_KEYDOWN, VK_RETURN, 1);
+  PumpTicks(editor, 1);
+  CHECK_STR(plug.ProgramName(), "Caf\xc3\xa9 \xc3\x85");
+  Click(editor, 540, 32);
+  entry = EntryBox(editor);
+  CHECK(entry != nullptr);
+  if (!entry) return;
+  CHECK_INT(GetWindowTextLengthW(entry), 6);  // and comes back as the same six characters
+  PumpTicks(editor, 2);
+  Type(entry, L"Night Strings");
+  SendMessageW(entry, WM_KEYDOWN, VK_RETURN, 1);
+  PumpTicks(editor, 1);
 
   gCase = "rename cancelled by Escape";
   Click(editor, 540, 32);
@@ -700,7 +720,7 @@ void TestTextEntry(Plugin& plug, HWND editor) {
   CHECK(entry != nullptr);
   if (!entry) return;
   PumpTicks(editor, 2);
-  Type(entry, "Lost");
+  Type(entry, L"Lost");
   SendMessageW(entry, WM_KEYDOWN, VK_ESCAPE, 1);
   PumpTicks(editor, 1);
   CHECK(EntryBox(editor) == nullptr);
@@ -712,7 +732,7 @@ void TestTextEntry(Plugin& plug, HWND editor) {
   CHECK(entry != nullptr);
   if (!entry) return;
   PumpTicks(editor, 2);
-  Type(entry, "Lost");
+  Type(entry, L"Lost");
   const float tone = plug.Get(2);
   Wheel(editor, 352, 112, 120);
   PumpTicks(editor, 1);
@@ -726,7 +746,7 @@ void TestTextEntry(Plugin& plug, HWND editor) {
   CHECK(entry != nullptr);
   if (!entry) return;
   PumpTicks(editor, 2);
-  Type(entry, "Evening");
+  Type(entry, L"Evening");
   const float volume = plug.Get(0);
   Click(editor, 92, 173);  // on a slider: commits instead of reaching it
   PumpTicks(editor, 1);
