@@ -21,6 +21,8 @@
 #include <thread>
 #include <vector>
 
+#include "editor/PopupMenu.h"
+#include "editor/win/IGraphicsWin.h"
 #include "plugin/vst2/VstInterface.h"
 #include "raster/Bitmap.h"
 #include "raster/PngDecoder.h"
@@ -814,6 +816,108 @@ void TestEditorSession() {
   DestroyWindow(host);
 }
 
+// The window layer's services on an editor of this program's own, with the module's resources.
+void TestServices() {
+  HWND host = MakeHostWindow();
+  gHostWindow = host;
+  IGraphicsWin editor(nullptr, 200, 100);
+  editor.SetModuleInstance(gModule);
+
+  gCase = "image resources";
+  std::unique_ptr<LICE_MemBitmap> back = editor.LoadImageResource(101, "img/BACK.PnG");
+  CHECK(back != nullptr);
+  if (back) {
+    CHECK_INT(back->Width(), 772);
+    CHECK_INT(back->Height(), 620);
+  }
+  CHECK(editor.LoadImageResource(110, "img/knob.png") != nullptr);
+  CHECK(editor.LoadImageResource(101, "img/back.bmp") == nullptr);
+  CHECK(editor.LoadImageResource(101, "img/back.pngx") == nullptr);
+  CHECK(editor.LoadImageResource(101, "png") == nullptr);
+  CHECK(editor.LoadImageResource(121, "img/none.png") == nullptr);
+
+  gCase = "clipboard";
+  if (OpenClipboard(host)) {
+    EmptyClipboard();
+    const wchar_t text[] = L"Gr\u00fc\u00dfe \u2713";
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, sizeof(text));
+    std::memcpy(GlobalLock(memory), text, sizeof(text));
+    GlobalUnlock(memory);
+    SetClipboardData(CF_UNICODETEXT, memory);
+    CloseClipboard();
+  }
+  CHECK_STR(editor.ClipboardText(), "Gr\xc3\xbc\xc3\x9f" "e \xe2\x9c\x93");
+  if (OpenClipboard(host)) {
+    EmptyClipboard();
+    CloseClipboard();
+  }
+  CHECK_STR(editor.ClipboardText(), "");
+
+  gCase = "cursor";
+  SetCursorPos(200, 150);
+  const int shown = ShowCursor(TRUE) - 1;
+  ShowCursor(FALSE);
+  editor.HideCursor();
+  editor.HideCursor();  // hidden once
+  CHECK_INT(ShowCursor(TRUE), shown);
+  ShowCursor(FALSE);
+  SetCursorPos(400, 300);
+  editor.RestoreCursor();
+  POINT at;
+  GetCursorPos(&at);
+  CHECK_INT(at.x, 200);
+  CHECK_INT(at.y, 150);
+  CHECK_INT(ShowCursor(TRUE) - 1, shown);
+  ShowCursor(FALSE);
+
+  gCase = "colour chooser";
+  Colour colour{128, 10, 20, 30};
+  CHECK(!editor.PromptForColour(colour, "Pick a colour"));  // no window
+  CHECK(editor.OpenWindow(host));
+  const size_t seen = gScript.messagesSeen.size();
+  gScript.answer = IDOK;
+  CHECK(editor.PromptForColour(colour, "Pick a colour"));
+  CHECK_INT(static_cast<int>(gScript.messagesSeen.size()), static_cast<int>(seen + 1));
+  if (gScript.messagesSeen.size() == seen + 1) CHECK_STR(gScript.messagesSeen.back(), "[Pick a colour]");
+  CHECK_INT(colour.R, 10);
+  CHECK_INT(colour.G, 20);
+  CHECK_INT(colour.B, 30);
+  CHECK_INT(colour.A, 128);
+  gScript.answer = IDCANCEL;
+  CHECK(!editor.PromptForColour(colour, "Pick a colour"));
+
+  gCase = "pop-up menu numbering and command blocks";
+  {
+    PopupMenu menu(2);
+    menu.AddItem("Alpha");
+    auto inner = std::make_unique<PopupMenu>(1);
+    inner->AddItem("One");
+    inner->AddItem("Two", PopupMenuItem::kChecked);
+    PopupMenu* innerMenu = inner.get();
+    menu.AddSubmenu("Group", std::move(inner));
+    menu.AddItem("Grey", PopupMenuItem::kGreyed);
+    menu.AddSeparator();
+    menu.AddItem("Omega");
+    // The submenu's second entry.
+    gScript.menuKeys = {VK_DOWN, VK_DOWN, VK_RIGHT, VK_DOWN, VK_RETURN};
+    PopupMenu* chosen = editor.ShowPopupMenu(menu, Rect(10, 10, 10, 10));
+    CHECK(!gScript.menusSeen.empty() && gScript.menusSeen.back() == "01: Alpha|02: Group|03: Grey|");
+    CHECK(chosen == innerMenu);
+    if (chosen) CHECK_INT(chosen->ChosenPosition(), 1);
+    // The top menu's last entry, past the greyed one and the separator.
+    gScript.menuKeys = {VK_UP, VK_RETURN};
+    chosen = editor.ShowPopupMenu(menu, Rect(10, 10, 10, 10));
+    CHECK(chosen == &menu);
+    if (chosen) CHECK_INT(chosen->ChosenPosition(), 4);
+    // Dismissed.
+    menu.SetChosenPosition(-1);
+    CHECK(editor.ShowPopupMenu(menu, Rect(10, 10, 10, 10)) == nullptr);
+  }
+  editor.CloseWindow();
+  CHECK(!editor.IsWindowOpen());
+  DestroyWindow(host);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -844,6 +948,7 @@ int main(int argc, char** argv) {
   TestOpenAndFirstPaint();
   TestTwoInstancesAndHostDestroyingFirst();
   TestEditorSession();
+  TestServices();
   std::printf("%d checks, %d failed, %lu ms\n", gChecks, gFailures, static_cast<unsigned long>(GetTickCount() - start));
   std::fflush(stdout);
   return gFailures == 0 ? 0 : 1;
