@@ -19,24 +19,22 @@ if ! command -v Xvfb >/dev/null 2>&1; then
   exit 1
 fi
 
-# A display number nobody uses.
-display=""
-for n in $(seq 140 199); do
-  if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then
-    display=$n
-    break
-  fi
-done
-[ -n "$display" ] || { echo "no free X display" >&2; exit 1; }
+# Xvfb picks a display number nobody uses and writes it to descriptor 3, so that tests running at the
+# same time never share a display.
 mkdir -p "$root"
-Xvfb ":$display" -noreset -nolisten tcp -screen 0 1280x800x24 >"$root/xvfb-$arch.log" 2>&1 &
+numberfile="$root/display-$arch"
+rm -f "$numberfile"
+Xvfb -displayfd 3 -noreset -nolisten tcp -screen 0 1280x800x24 3>"$numberfile" >"$root/xvfb-$arch.log" 2>&1 &
 xvfb=$!
 trap 'kill $xvfb 2>/dev/null; wait $xvfb 2>/dev/null' EXIT INT TERM
-for _ in $(seq 1 100); do
-  [ -e "/tmp/.X11-unix/X$display" ] && break
+display=""
+for _ in $(seq 1 200); do
+  display=$(tr -d '\n' <"$numberfile" 2>/dev/null)
+  [ -n "$display" ] && [ -e "/tmp/.X11-unix/X$display" ] && break
+  display=""
   sleep 0.05
 done
-[ -e "/tmp/.X11-unix/X$display" ] || { echo "Xvfb did not start on :$display" >&2; exit 1; }
+[ -n "$display" ] || { echo "Xvfb did not start (see $root/xvfb-$arch.log)" >&2; exit 1; }
 export DISPLAY=":$display"
 
 name=$(basename "$program")
