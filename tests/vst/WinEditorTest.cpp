@@ -649,6 +649,9 @@ void TestMenus(Plugin& plug, HWND editor) {
   gScript.menuKeys = {VK_DOWN, VK_DOWN, VK_DOWN, VK_RETURN};
   Click(editor, 660, 30);
   CHECK_INT(static_cast<int>(gScript.messagesSeen.size()), 2);
+  if (gScript.messagesSeen.size() == 2) {
+    CHECK_STR(gScript.messagesSeen.back(), "Do you really want to initialize the current program?");
+  }
   CHECK_NEAR(plug.Get(3), 0.25, 1e-6);
   // Dismissed with Escape: nothing happens.
   Click(editor, 660, 30);
