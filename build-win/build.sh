@@ -1,5 +1,6 @@
 #!/bin/sh
-# Cross-builds the Windows modules with mingw-w64: out/win64/Sarn64.dll and out/win32/Sarn.dll, and
+# Cross-builds the Windows modules with mingw-w64: out/win64/Sarn64.dll and out/win32/Sarn.dll (stripped,
+# their symbols in out/win<bits>/symbols/), and
 # the Windows test host and test plug-in in out/win64/test/ and out/win32/test/. Checks that every
 # module exports VSTPluginMain and main and needs nothing but Windows system DLLs.
 #   SARN_WIN_BUILD_PREFIX  build directories are <prefix>64 and <prefix>32 (default: build-win)
@@ -33,6 +34,26 @@ check_module() {
   echo "$file: imports $(echo $dlls | tr '\n' ' ')"
 }
 
+# The delivered modules carry no debug information or symbol table: both go to
+# out/win<bits>/symbols/<module>.debug, which the stripped module names in its debug link.
+strip_module() {
+  triple=$1
+  file=$2
+  symbols="$(dirname "$file")/symbols"
+  debug="$symbols/$(basename "$file").debug"
+  # Already stripped (nothing was relinked): keep the symbols taken from the build that made it.
+  if ! "$triple-objdump" -h "$file" | grep -q ' \.debug_info '; then
+    echo "$file: $(stat -c %s "$file") bytes, already stripped"
+    return 0
+  fi
+  mkdir -p "$symbols"
+  before=$(stat -c %s "$file")
+  "$triple-objcopy" --only-keep-debug "$file" "$debug"
+  "$triple-strip" --strip-all "$file"
+  (cd "$symbols" && "$triple-objcopy" --add-gnu-debuglink="$(basename "$debug")" "$file")
+  echo "$file: $before bytes, stripped $(stat -c %s "$file"); symbols in $debug"
+}
+
 build() {
   bits=$1
   triple=$2
@@ -41,9 +62,12 @@ build() {
     -DCMAKE_TOOLCHAIN_FILE="$root/build-win/toolchain-win$bits.cmake" \
     -DSARN_VST_TEST_HOST=ON \
     -DSARN_TESTS=OFF -DSARN_BENCHMARKS=OFF >/dev/null
-  targets="sarn_vst_test_module vst_test_host win_shell_test"
+  targets="sarn_vst_test_module vst_test_host win_shell_test win_editor_test"
   if ninja -C "$dir" -t targets all | grep -q '^sarn_vst:'; then targets="sarn_vst $targets"; fi
   cmake --build "$dir" --target $targets -j "$jobs"
+  for file in "$root/out/win$bits"/*.dll; do
+    [ -e "$file" ] && strip_module "$triple" "$file"
+  done
   for file in "$root/out/win$bits"/*.dll "$root/out/win$bits"/test/*.dll "$root/out/win$bits"/test/*.exe; do
     [ -e "$file" ] && check_module "$triple-objdump" "$file"
   done
