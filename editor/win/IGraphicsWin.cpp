@@ -139,7 +139,10 @@ HWND IGraphicsWin::MessageOwner() {
 }
 
 int IGraphicsWin::ShowMessage(const char* text, const char* caption, int type) {
-  return MessageBoxA(MessageOwner(), text ? text : "", caption ? caption : "", static_cast<UINT>(type));
+  // Texts may carry UTF-8 file names; the wide message box shows them whatever the code page.
+  const std::wstring wideText = Widen(text ? text : "");
+  const std::wstring wideCaption = Widen(caption ? caption : "");
+  return MessageBoxW(MessageOwner(), wideText.c_str(), wideCaption.c_str(), static_cast<UINT>(type));
 }
 
 std::string IGraphicsWin::FileFilter(const char* extensions) {
@@ -173,38 +176,44 @@ void IGraphicsWin::PromptForFile(std::string& file, int action, std::string& fol
     file.clear();
     return;
   }
-  char path[MAX_PATH] = {};
-  std::strncpy(path, file.c_str(), 255);
-  const std::string initialFolder = folder.empty() ? DesktopFolder() : folder;
+  // The wide dialog, so that any name the user picks survives; the chosen path comes back as UTF-8,
+  // which the file functions take (and they still accept paths in the system code page).
+  constexpr DWORD kPathCapacity = 4096;
+  std::wstring path = Widen(file.substr(0, 255));
+  path.resize(kPathCapacity, L'\0');
+  const std::wstring initialFolder = Widen(folder.empty() ? DesktopFolder() : folder);
   const std::string filter = FileFilter(extensions);
-  const std::string defaultExtension = DefaultExtension(extensions);
+  std::wstring wideFilter;
+  for (char c : filter) wideFilter += static_cast<wchar_t>(static_cast<unsigned char>(c));
+  const std::wstring defaultExtension = Widen(DefaultExtension(extensions));
 
-  OPENFILENAMEA dialog;
+  OPENFILENAMEW dialog;
   std::memset(&dialog, 0, sizeof(dialog));
   dialog.lStructSize = sizeof(dialog);
   dialog.hwndOwner = mWindow;
-  dialog.lpstrFilter = filter.empty() ? nullptr : filter.c_str();
-  dialog.lpstrFile = path;
-  dialog.nMaxFile = MAX_PATH;
+  dialog.lpstrFilter = wideFilter.empty() ? nullptr : wideFilter.c_str();
+  dialog.lpstrFile = &path[0];
+  dialog.nMaxFile = kPathCapacity;
   dialog.lpstrInitialDir = initialFolder.c_str();
   dialog.lpstrDefExt = defaultExtension.c_str();
   BOOL chosen;
   if (action == kFileSave) {
     dialog.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST;
-    chosen = GetSaveFileNameA(&dialog);
+    chosen = GetSaveFileNameW(&dialog);
   } else {
     dialog.Flags = OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
-    chosen = GetOpenFileNameA(&dialog);
+    chosen = GetOpenFileNameW(&dialog);
   }
   if (!chosen) {
     file.clear();
     return;
   }
-  char drive[_MAX_DRIVE] = {};
-  char directory[_MAX_DIR] = {};
-  _splitpath(path, drive, directory, nullptr, nullptr);
-  folder = std::string(drive) + directory;
-  file = path;
+  const std::wstring chosenPath(path.c_str());
+  // Drive and directory of the chosen file: everything up to the last separator.
+  const size_t cut = chosenPath.find_last_of(L"\\/");
+  const std::wstring chosenFolder = cut == std::wstring::npos ? std::wstring() : chosenPath.substr(0, cut + 1);
+  folder = Narrow(chosenFolder.c_str(), static_cast<int>(chosenFolder.size()));
+  file = Narrow(chosenPath.c_str(), static_cast<int>(chosenPath.size()));
 }
 
 bool IGraphicsWin::OpenWebAddress(const char* url, const char* caption, const char* question,

@@ -179,6 +179,7 @@ struct Plugin {
 struct Script {
   std::vector<WPARAM> menuKeys;           // keys given to an open menu; empty: Escape
   int answer = 0;                          // IDYES, IDNO, IDOK...; 0: No where there is one, else OK/cancel
+  std::wstring fileName;                   // typed into the next file dialog, which is then confirmed
   std::vector<std::string> menusSeen;      // first entries of each menu, joined with '|'
   std::vector<POINT> menuPositions;        // top-left of each menu window
   std::vector<std::string> messagesSeen;   // text of each message box, or [title] of another dialog
@@ -233,6 +234,13 @@ BOOL CALLBACK AnswerWindow(HWND window, LPARAM) {
     }
     gScript.messagesSeen.push_back(seen);
     gScript.messageOwners.push_back(GetWindow(window, GW_OWNER));
+    if (!gScript.fileName.empty() && seen.front() == '[') {
+      // The file name box of the common dialog (cmb13 in the explorer style, edt1 in the old one).
+      SetDlgItemTextW(window, 0x47C, gScript.fileName.c_str());
+      SetDlgItemTextW(window, 0x480, gScript.fileName.c_str());
+      gScript.fileName.clear();
+      gScript.answer = IDOK;
+    }
     int answer = gScript.answer;
     gScript.answer = 0;
     if (answer == 0) answer = GetDlgItem(window, IDNO) ? IDNO : (GetDlgItem(window, IDCANCEL) ? IDCANCEL : IDOK);
@@ -667,6 +675,17 @@ void TestMenus(Plugin& plug, HWND editor) {
     CHECK(gScript.messageOwners.back() == gHostWindow);
   }
   CHECK_NEAR(plug.Get(3), 0.25, 1e-6);
+  // Save Program under a name outside any ANSI code page: the wide dialog hands it over whole.
+  wchar_t temp[MAX_PATH] = {};
+  GetTempPathW(MAX_PATH, temp);
+  const std::wstring saved = std::wstring(temp) + L"Программа € 音.fxp";
+  DeleteFileW(saved.c_str());
+  gScript.fileName = saved;
+  gScript.menuKeys = {VK_DOWN, VK_DOWN, VK_DOWN, VK_DOWN, VK_DOWN, VK_RETURN};
+  Click(editor, 660, 30);
+  Pump(300);
+  CHECK(GetFileAttributesW(saved.c_str()) != INVALID_FILE_ATTRIBUTES);
+  DeleteFileW(saved.c_str());
 
   gCase = "program menu";
   CHECK_INT(plug.Dispatch(effGetProgram), 0);
