@@ -348,7 +348,9 @@ void X11Session::Handle(XEvent& event) {
       }
       if (b.button != Button1 && b.button != Button2 && b.button != Button3) break;
       if (entry.control) {
+        // The press only ends the entry; its release must not reach a control either.
         entry.state = X11TextEntry::kCommit;
+        swallowRelease |= 1u << b.button;
         break;
       }
       XSetInputFocus(display, window, RevertToParent, b.time);
@@ -371,6 +373,11 @@ void X11Session::Handle(XEvent& event) {
     }
     case ButtonRelease: {
       const XButtonEvent& b = event.xbutton;
+      if (b.button > Button5) break;
+      if (swallowRelease & (1u << b.button)) {
+        swallowRelease &= ~(1u << b.button);
+        break;
+      }
       if (b.button != Button1 && b.button != Button3) break;
       MouseMods mods = ModsFromState(b.state);
       if (b.button == Button1) mods.left = false;

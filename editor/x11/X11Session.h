@@ -127,6 +127,7 @@ struct X11Session {
   Time lastPressTime = 0;
   int lastPressX = -100;
   int lastPressY = -100;
+  unsigned swallowRelease = 0;  // buttons whose release belongs to a press the editor did not take
   int pointerX = 0;
   int pointerY = 0;
   X11TextEntry entry;

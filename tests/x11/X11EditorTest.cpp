@@ -488,6 +488,45 @@ TEST_F(X11EditorTest, MouseDragButtonWheelAndKeysReachTheInstrument) {
   Button(1, false);
 }
 
+TEST_F(X11EditorTest, DoubleClicksAreTwoQuickPressesInOnePlace) {
+  Plug& plug = NewPlug();
+  OpenEditor(plug);
+  Settle(150);
+  const int cutoff = ControlOf(23);
+  const Rect& r = ReferenceControl(cutoff)->DrawRect();
+  const int cx = kX + (r.left + r.right) / 2;
+  const int cy = kY + (r.top + r.bottom) / 2;
+  const float initial = plug.Get(23);
+  auto drag = [&] {
+    MoveTo(cx, cy);
+    Button(1, true);
+    MoveTo(cx, cy - 30);
+    Button(1, false);
+    Settle(600);
+  };
+  struct Case {
+    int secondDx;   // where the second press lands, from the first
+    int pauseMs;    // between the two clicks
+    bool restores;  // a double click restores the slider's first value
+  };
+  const Case cases[] = {{0, 0, true}, {3, 0, true}, {12, 0, false}, {0, 650, false}};
+  for (const Case& c : cases) {
+    drag();
+    const float moved = plug.Get(23);
+    ASSERT_GT(moved, initial + 0.05f);
+    ClickAt(cx, cy - 30);
+    if (c.pauseMs) Settle(c.pauseMs);
+    ClickAt(cx + c.secondDx, cy - 30);
+    Settle(150);
+    if (c.restores) {
+      EXPECT_EQ(plug.Get(23), initial) << c.secondDx << " " << c.pauseMs;
+    } else {
+      EXPECT_EQ(plug.Get(23), moved) << c.secondDx << " " << c.pauseMs;
+    }
+    Settle(600);
+  }
+}
+
 TEST_F(X11EditorTest, KeysTheEditorDoesNotUseGoToTheHostWindow) {
   Plug& plug = NewPlug();
   const Window host = OpenEditor(plug);
@@ -618,6 +657,23 @@ TEST_F(X11EditorTest, RenameEntryCommitsWithEnterAndCancelsWithEscapeOrWheel) {
   Button(5, false);
   EXPECT_TRUE(Until([&] { return !entryOpen(); }));
   EXPECT_EQ(plug.ProgramName(), "Hello");
+
+  // A click elsewhere in the editor commits, and reaches no control.
+  Settle(600);
+  ClickAt(nameX, nameY);
+  ASSERT_TRUE(Until(entryOpen));
+  Key(XK_b);
+  Key(XK_y);
+  TakeCalls();
+  const float cutoffValue = plug.Get(23);
+  const Rect& cutoff = ReferenceControl(ControlOf(23))->DrawRect();
+  ClickAt(kX + (cutoff.left + cutoff.right) / 2, kY + (cutoff.top + cutoff.bottom) / 2);
+  EXPECT_TRUE(Until([&] { return plug.ProgramName() == "by"; })) << plug.ProgramName();
+  EXPECT_EQ(plug.Get(23), cutoffValue);
+  for (const HostCall& call : TakeCalls()) {
+    EXPECT_NE(call.opcode, audioMasterBeginEdit);
+    EXPECT_NE(call.opcode, audioMasterEndEdit);
+  }
 }
 
 TEST_F(X11EditorTest, OpeningAndClosingLeavesNothingBehind) {
