@@ -239,9 +239,9 @@ void X11Session::Run() {
   }
   while (!Stopping()) {
     const auto now = Clock::now();
+    using std::chrono::milliseconds;
     const int timeout =
-        now >= nextTick ? 0
-                        : static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(nextTick - now).count()) + 1;
+        now >= nextTick ? 0 : static_cast<int>(std::chrono::duration_cast<milliseconds>(nextTick - now).count()) + 1;
     if (!WaitForDisplay(display, wakeRead, timeout)) broken = true;
     char drain[64];
     while (read(wakeRead, drain, sizeof(drain)) > 0) {

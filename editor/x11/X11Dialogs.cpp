@@ -351,7 +351,8 @@ int RunMessageBox(Display* display, X11Session* session, Window owner, const cha
   }
 
   const std::vector<std::string> lines = Lines(text);
-  const std::vector<std::string> labels = yesNo ? std::vector<std::string>{"Yes", "No"} : std::vector<std::string>{"OK"};
+  using Texts = std::vector<std::string>;
+  const Texts labels = yesNo ? Texts{"Yes", "No"} : Texts{"OK"};
   const std::vector<int> answers =
       yesNo ? std::vector<int>{IGraphics::kAnswerYes, IGraphics::kAnswerNo} : std::vector<int>{IGraphics::kAnswerOk};
   const int lineHeight = font ? std::max(font->LineHeight(), 12) : 16;
@@ -382,7 +383,8 @@ int RunMessageBox(Display* display, X11Session* session, Window owner, const cha
     int ox = 0;
     int oy = 0;
     Window child = 0;
-    if (XGetWindowAttributes(display, owner, &a) && XTranslateCoordinates(display, owner, root, 0, 0, &ox, &oy, &child)) {
+    if (XGetWindowAttributes(display, owner, &a) &&
+        XTranslateCoordinates(display, owner, root, 0, 0, &ox, &oy, &child)) {
       x = ox + (a.width - width) / 2;
       y = oy + (a.height - height) / 2;
     }
