@@ -686,18 +686,25 @@ void IGraphicsX11::PromptForFile(std::string& file, int action, std::string& fol
   std::string start = folder.empty() ? DesktopFolder() : folder;
   if (!start.empty() && start.back() != '/') start += '/';
   std::string patterns;
+  std::string firstExtension;
   for (const char* p = extensions ? extensions : ""; *p;) {
     while (*p == ' ') ++p;
     const char* end = p;
     while (*end && *end != ' ') ++end;
-    if (end > p) patterns += (patterns.empty() ? "*." : " *.") + std::string(p, end);
+    if (end > p) {
+      if (firstExtension.empty()) firstExtension = std::string(p, end);
+      patterns += (patterns.empty() ? "*." : " *.") + std::string(p, end);
+    }
     p = end;
   }
   std::vector<std::string> argv;
   std::string program = FindProgram("zenity");
   if (!program.empty()) {
     argv = {program, "--file-selection", "--title", save ? "Save File" : "Open File", "--filename", start + file};
-    if (save) argv.push_back("--confirm-overwrite");
+    if (save) {
+      argv.push_back("--save");
+      argv.push_back("--confirm-overwrite");
+    }
     if (!patterns.empty()) argv.push_back("--file-filter=" + patterns);
   } else if (!(program = FindProgram("kdialog")).empty()) {
     argv = {program, save ? "--getsavefilename" : "--getopenfilename", start + file};
@@ -717,6 +724,10 @@ void IGraphicsX11::PromptForFile(std::string& file, int action, std::string& fol
   if (status != 0 || output.empty() || output[0] != '/') {
     file.clear();
     return;
+  }
+  // A name typed without extension gets the first one, as the Windows dialog gives its default.
+  if (save && !firstExtension.empty() && output.find('.', output.rfind('/')) == std::string::npos) {
+    output += "." + firstExtension;
   }
   file = output;
   folder = FolderWithSeparator(output);

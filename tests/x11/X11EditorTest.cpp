@@ -16,6 +16,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -368,14 +369,14 @@ class X11EditorTest : public ::testing::Test {
     XFlush(display);
     Settle(30);
   }
-  // The middle of entry i of a menu window (entries 20 pixels high below a 1-pixel frame; no separators
-  // before it).
-  static void MenuEntry(const Shown& menu, int i, int& x, int& y) {
+  // The middle of entry i of a menu window (entries 20 pixels high, separators 7, below a 1-pixel
+  // frame), with that many separators before it.
+  static void MenuEntry(const Shown& menu, int i, int& x, int& y, int separators = 0) {
     x = menu.x + 40;
-    y = menu.y + 1 + 20 * i + 10;
+    y = menu.y + 1 + 20 * (i - separators) + 7 * separators + 10;
   }
   // Opens the options menu and chooses entry i of it.
-  void ChooseOption(int entry) {
+  void ChooseOption(int entry, int separators = 0) {
     const int option = ControlOfType<IKLOptionMenu>();
     ASSERT_GE(option, 0);
     // Each time a little to the side, so that two openings in a row are no double click.
@@ -384,8 +385,30 @@ class X11EditorTest : public ::testing::Test {
     ClickControl(option, shift - 9, 0);
     ASSERT_TRUE(Until([&] { return Menus().size() == 1; }));
     int x, y;
-    MenuEntry(Menus()[0], entry, x, y);
+    MenuEntry(Menus()[0], entry, x, y, separators);
     ClickAt(x, y);
+  }
+  // A program of the test's own on the search path, in place of a desktop program.
+  std::string FakeProgram(const std::string& name, const std::string& script) {
+    const std::string folder = configFolder + "/bin";
+    std::system(("mkdir -p '" + folder + "'").c_str());
+    const std::string path = folder + "/" + name;
+    FILE* file = std::fopen(path.c_str(), "w");
+    if (!file) return {};
+    std::fprintf(file, "#!/bin/sh\n%s\n", script.c_str());
+    std::fclose(file);
+    chmod(path.c_str(), 0755);
+    return folder;
+  }
+  static std::string ReadFile(const std::string& path) {
+    std::string text;
+    if (FILE* file = std::fopen(path.c_str(), "r")) {
+      char buffer[4096];
+      size_t n;
+      while ((n = std::fread(buffer, 1, sizeof(buffer), file)) > 0) text.append(buffer, n);
+      std::fclose(file);
+    }
+    return text;
   }
   void AnswerBox(bool yes) {
     Shown box{};
@@ -609,6 +632,73 @@ TEST_F(X11EditorTest, CopyAndPasteProgramWithTheQuestionAnswered) {
   ChooseOption(1);
   AnswerBox(true);
   EXPECT_TRUE(Until([&] { return plug.Get(23) == original; })) << plug.Get(23) << " vs " << original;
+}
+
+TEST_F(X11EditorTest, FilesAreChosenWithTheDesktopsChooserAndAMessageSaysWhenThereIsNone) {
+  Plug& plug = NewPlug();
+  OpenEditor(plug);
+  Settle(150);
+  const char* oldPath = std::getenv("PATH");
+  const std::string path = oldPath ? oldPath : "/usr/bin:/bin";
+  const std::string saved = configFolder + "/saved.fxp";
+  const std::string arguments = configFolder + "/arguments";
+  // zenity answers with the file and notes how it was asked.
+  const std::string bin = FakeProgram("zenity", "printf '%s\\n' \"$@\" > '" + arguments + "'\necho '" + saved + "'");
+  setenv("PATH", (bin + ":" + path).c_str(), 1);
+
+  const float original = plug.Get(23);
+  ChooseOption(5, 1);  // "Save Program"
+  EXPECT_TRUE(Until([&] { return access(saved.c_str(), F_OK) == 0; }));
+  const std::string asked = ReadFile(arguments);
+  EXPECT_NE(asked.find("--file-selection\n"), std::string::npos) << asked;
+  EXPECT_NE(asked.find("--save\n"), std::string::npos) << asked;
+  EXPECT_NE(asked.find("--confirm-overwrite\n"), std::string::npos) << asked;
+  EXPECT_NE(asked.find("--file-filter=*.fxp\n"), std::string::npos) << asked;
+
+  plug.effect->setParameter(plug.effect, 23, original > 0.5f ? 0.1f : 0.9f);
+  Settle(600);
+  ChooseOption(4, 1);  // "Load Program"
+  EXPECT_TRUE(Until([&] { return plug.Get(23) == original; })) << plug.Get(23) << " vs " << original;
+  EXPECT_EQ(ReadFile(arguments).find("--save\n"), std::string::npos);
+
+  // No chooser at all: a message says so, and nothing is loaded.
+  setenv("PATH", (configFolder + "/none").c_str(), 1);
+  Settle(600);
+  ChooseOption(4, 1);
+  Shown box{};
+  const bool shown = Until([&] { return FindBox(box); });
+  setenv("PATH", path.c_str(), 1);
+  ASSERT_TRUE(shown);
+  Settle(100);
+  ClickAt(box.x + box.width / 2, box.y + box.height - 42 + 13);  // "OK"
+  EXPECT_TRUE(Until([&] { return !FindBox(box); }));
+  EXPECT_EQ(plug.Get(23), original);
+}
+
+TEST_F(X11EditorTest, TheWebSiteOpensThroughXdgOpen) {
+  Plug& plug = NewPlug();
+  OpenEditor(plug);
+  Settle(150);
+  const char* oldPath = std::getenv("PATH");
+  const std::string path = oldPath ? oldPath : "/usr/bin:/bin";
+  const std::string opened = configFolder + "/opened";
+  const std::string bin = FakeProgram("xdg-open", "printf '%s' \"$*\" > '" + opened + ".part' && mv '" + opened +
+                                                      ".part' '" + opened + "'");
+  setenv("PATH", (bin + ":" + path).c_str(), 1);
+  // "Go Online..." is the last entry, after four separators; its second entry visits the site.
+  const int option = ControlOfType<IKLOptionMenu>();
+  ClickControl(option);
+  ASSERT_TRUE(Until([&] { return Menus().size() == 1; }));
+  int x, y;
+  MenuEntry(Menus()[0], 18, x, y, 4);
+  MoveTo(x, y);
+  ASSERT_TRUE(Until([&] { return Menus().size() == 2; }));
+  MenuEntry(Menus()[1], 1, x, y);
+  ClickAt(x, y);
+  const bool done = Until([&] { return access(opened.c_str(), F_OK) == 0; });
+  setenv("PATH", path.c_str(), 1);
+  EXPECT_TRUE(done);
+  EXPECT_EQ(ReadFile(opened).rfind("http", 0), 0u) << ReadFile(opened);
 }
 
 TEST_F(X11EditorTest, RenameEntryCommitsWithEnterAndCancelsWithEscapeOrWheel) {
