@@ -1,5 +1,5 @@
-// The editor of the platform being built: the Windows window layer in the Windows modules, the headless
-// layer in the Linux module (which has no window layer of its own yet).
+// The editor of the platform being built: the Windows window layer in the Windows modules, the X11
+// layer in the Linux module, and the headless layer in the Linux tests and tools.
 #pragma once
 
 #include <memory>

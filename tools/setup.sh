@@ -7,7 +7,8 @@ if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 $SUDO apt-get update
 $SUDO apt-get install -y --no-install-recommends \
   g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev libsndfile1-dev libcurl4-openssl-dev \
-  libpng-dev zlib1g-dev libfreetype-dev libfontconfig-dev fonts-liberation2 fonts-dejavu-core
+  libpng-dev zlib1g-dev libfreetype-dev libfontconfig-dev fonts-liberation2 fonts-dejavu-core \
+  libx11-dev libxext-dev libxtst-dev xvfb xdotool x11-utils
 
 # A locale with a ',' decimal separator, so the tests can show that the plug-in's texts do not
 # depend on the host's locale.

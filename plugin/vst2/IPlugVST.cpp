@@ -137,6 +137,7 @@ VstIntPtr VST_CALLBACK IPlugVST::VSTDispatcher(AEffect* effect, VstInt32 opcode,
   std::unique_lock<std::recursive_mutex> lock(plug->Mutex());
   if (opcode == effClose) {
     lock.unlock();
+    if (plug->GetGUI() && plug->GetGUI()->IsWindowOpen()) plug->GetGUI()->CloseWindow();  // no effEditClose came
     delete plug;
     return 0;
   }
