@@ -336,8 +336,6 @@ void X11Session::Handle(XEvent& event) {
       break;
     case ButtonPress: {
       const XButtonEvent& b = event.xbutton;
-      pointerX = b.x;
-      pointerY = b.y;
       if (b.button == Button4 || b.button == Button5) {
         if (entry.control) {
           entry.state = X11TextEntry::kCancel;
@@ -390,8 +388,6 @@ void X11Session::Handle(XEvent& event) {
       while (XCheckTypedWindowEvent(display, window, MotionNotify, &event)) {
       }
       const XMotionEvent& m = event.xmotion;
-      pointerX = m.x;
-      pointerY = m.y;
       const MouseMods mods = ModsFromState(m.state);
       if (mods.left || mods.right) {
         if (!entry.control && editor.CapturedControl() >= 0) editor.HandleMouseDrag(m.x, m.y, mods);
@@ -410,7 +406,8 @@ void X11Session::Handle(XEvent& event) {
       bool taken = false;
       if (event.type == KeyPress) {
         const int key = EditorKey(XLookupKeysym(&k, 0));
-        if (key >= 0) taken = editor.HandleKeyDown(pointerX, pointerY, key);
+        // At the pointer's position when the key went down (the event's own coordinates).
+        if (key >= 0) taken = editor.HandleKeyDown(k.x, k.y, key);
       }
       if (!taken && hostTopLevel) {
         // The host's own window gets the keys the editor does not use.

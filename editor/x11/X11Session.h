@@ -128,8 +128,6 @@ struct X11Session {
   int lastPressX = -100;
   int lastPressY = -100;
   unsigned swallowRelease = 0;  // buttons whose release belongs to a press the editor did not take
-  int pointerX = 0;
-  int pointerY = 0;
   X11TextEntry entry;
   std::unique_ptr<LICE_CachedFont> uiFont;
   std::unique_ptr<LICE_CachedFont> uiBoldFont;
