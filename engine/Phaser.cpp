@@ -21,7 +21,7 @@ void Phaser::Tick() {
   const double triangle = 2.0 * std::fabs(phase_) - 1.0;
   const double u = triangle + 1.0;  // 0..2
   // Square-law sweep of the break frequency, about 240 Hz to 10.8 kHz.
-  double c = sweepDepth_ * u * u + sweepOffset_;
+  double c = sweepDepth_ * (u * u) + sweepOffset_;
   if (c < 0.0) {
     c = 0.0;
   } else if (c >= 1.0) {

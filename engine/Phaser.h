@@ -44,6 +44,8 @@ class Phaser {
   double Feedback() const { return feedback_; }
   double LoopFeedback() const { return loopFeedback_; }
   double OmegaMax() const { return omegaMax_; }
+  double StageCoefficient() const { return coefficients_[0]; }  // d, the same for all four stages
+  double CascadeGain() const { return cascadeGain_; }
   double State(int channel, int stage) const { return states_[stage][channel]; }
 
  private:
