@@ -95,6 +95,10 @@ void Engine::PullMidiEvents() {
 
 void Engine::ControlStep() {
   ++controlSteps_;
+  // What fell quiet during the last period is set to exact zero, so the engine can idle again.
+  ladder_.SettleIfQuiet();
+  phaser_.SettleIfQuiet();
+  delay_.SettleIfQuiet();
   PullMidiEvents();
 
   lfoPhase_ += lfoIncrement_;

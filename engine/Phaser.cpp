@@ -4,6 +4,8 @@
 void Phaser::Reset(double sampleRate) {
   if (sampleRate > 0.0 && std::isfinite(sampleRate)) omegaMax_ = 75398.22368615503 / sampleRate;
   for (Double2& stage : states_) stage = Double2{0.0, 0.0};
+  ran_ = false;
+  quiet_ = true;
   for (double& d : coefficients_) d = 0.0;
   cascadeGain_ = 0.0;
   loopNormaliser_ = 0.0;

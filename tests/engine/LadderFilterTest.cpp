@@ -215,3 +215,38 @@ TEST(LadderFilterTest, ProcessMatchesWorkedValues) {
     }
   }
 }
+
+// After a control period of silent input with every state below 1e-10 the states become exactly 0
+// (so the engine can idle); a loud state, any input or a period without processing keeps them.
+TEST(LadderFilterTest, SettlesToZeroOnlyAfterAQuietPeriod) {
+  struct Row {
+    const char* what;
+    int decay;         // silent samples before the period, after the noise
+    double lastInput;  // the period's last input (the others are 0)
+    int period;        // samples processed in the period
+    bool settles;
+  };
+  const Row rows[] = {
+      {"died away, silent period", 44100, 0.0, 44, true},
+      {"still ringing", 10, 0.0, 44, false},
+      {"died away, one sample of input", 44100, 1e-300, 44, false},
+      {"died away, not run since the last step", 44100, 0.0, 0, false},
+  };
+  for (const Row& r : rows) {
+    LadderFilter f;
+    f.SetResonanceParameter(0.8);
+    f.SetCutoffParameter(0.5);
+    uint32_t seed = 4;
+    for (int i = 0; i < 4000; ++i) f.Process(Noise(seed), 0.0);
+    for (int i = 0; i < r.decay; ++i) f.Process(0.0, 0.0);
+    f.SettleIfQuiet();
+    for (int i = 0; i < r.period; ++i) f.Process(i == r.period - 1 ? r.lastInput : 0.0, 0.0);
+    const double before = std::fabs(f.State(0)) + std::fabs(f.State(3));
+    ASSERT_GT(before, 0.0) << r.what;
+    f.SettleIfQuiet();
+    EXPECT_EQ(f.IsSilent(), r.settles) << r.what;
+    if (!r.settles) {
+      EXPECT_EQ(std::fabs(f.State(0)) + std::fabs(f.State(3)), before) << r.what;
+    }
+  }
+}

@@ -171,3 +171,46 @@ TEST(PhaserTest, ProcessMatchesWorkedValuesAtFeedbackZero) {
     EXPECT_NEAR(r, out[i][1], std::fabs(out[i][1]) * 1e-12) << "sample " << i;
   }
 }
+
+// After a control period of silent input on both channels with every state below 1e-10 the states
+// become exactly 0 and stay there; a loud state or input on either channel keeps them.
+TEST(PhaserTest, SettlesToZeroOnlyAfterAQuietPeriod) {
+  struct Row {
+    const char* what;
+    int decay;  // silent samples after the noise, before the period
+    double left, right;  // the period's last input pair (the others are 0)
+    bool settles;
+  };
+  const Row rows[] = {
+      {"died away, silent period", 44100, 0.0, 0.0, true},
+      {"still ringing", 10, 0.0, 0.0, false},
+      {"input on the right", 44100, 0.0, 1e-9, false},
+      {"input on the left", 44100, -1e-9, 0.0, false},
+  };
+  for (const Row& r : rows) {
+    Phaser p;
+    p.Reset(44100.0);
+    p.SetFeedback(0.9);
+    p.Tick();
+    uint32_t seed = 6;
+    for (int i = 0; i < 4000; ++i) {
+      double l = Noise(seed), rr = Noise(seed);
+      p.Process(l, rr);
+    }
+    double l = 0.0, rr = 0.0;
+    for (int i = 0; i < r.decay; ++i) p.Process(l = 0.0, rr = 0.0);
+    p.SettleIfQuiet();
+    for (int i = 0; i < 44; ++i) {
+      l = i == 43 ? r.left : 0.0;
+      rr = i == 43 ? r.right : 0.0;
+      p.Process(l, rr);
+    }
+    p.SettleIfQuiet();
+    EXPECT_EQ(p.IsSilent(), r.settles) << r.what;
+    if (r.settles) {
+      p.Process(l = 0.0, rr = 0.0);
+      EXPECT_EQ(l, 0.0) << r.what;
+      EXPECT_TRUE(p.IsSilent()) << r.what;
+    }
+  }
+}
