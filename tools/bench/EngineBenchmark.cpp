@@ -115,6 +115,7 @@ void BM_IdleAfterFullLoad(benchmark::State& state) {
 void BM_FullLoad(benchmark::State& state) {
   const double rate = static_cast<double>(state.range(1));
   Instrument inst(rate);
+  state.counters["voices_per_instruction"] = inst.engine->AllowAvx2(state.range(2) != 0);
   inst.FullLoad();
   inst.Hold(static_cast<int>(state.range(0)));
   Render(state, inst, rate);
@@ -125,8 +126,16 @@ void BM_FullLoad(benchmark::State& state) {
 BENCHMARK(BM_Idle)->MinTime(1.0);
 BENCHMARK(BM_IdleAfterFullLoad)->MinTime(1.0);
 BENCHMARK(BM_StringsEightKeys)->MinTime(1.0);
-// Keys held, sample rate. The 63/64-key pair gives the cost of one more voice.
-BENCHMARK(BM_FullLoad)->Args({63, 44100})->Args({64, 44100})->Args({64, 96000})->MinTime(1.0);
+// The 63/64-key pair gives the cost of one more voice.
+// Keys held, sample rate, whether the voice loop may use AVX2.
+BENCHMARK(BM_FullLoad)
+    ->Args({0, 44100, 1})
+    ->Args({16, 44100, 1})
+    ->Args({63, 44100, 1})
+    ->Args({64, 44100, 1})
+    ->Args({64, 96000, 1})
+    ->Args({64, 44100, 0})
+    ->MinTime(1.0);
 
 int main(int argc, char** argv) {
   const size_t before = gAllocatedBytes;
