@@ -129,8 +129,6 @@ BENCHMARK(BM_StringsEightKeys)->MinTime(1.0);
 // The 63/64-key pair gives the cost of one more voice.
 // Keys held, sample rate, whether the voice loop may use AVX2.
 BENCHMARK(BM_FullLoad)
-    ->Args({0, 44100, 1})
-    ->Args({16, 44100, 1})
     ->Args({63, 44100, 1})
     ->Args({64, 44100, 1})
     ->Args({64, 96000, 1})
