@@ -20,6 +20,12 @@ inline void PushHistory(double* h, double x) {
 }
 
 inline bool HistoryIsZero(const double* p) { return p[0] == 0.0 && p[1] == 0.0 && p[2] == 0.0 && p[3] == 0.0; }
+inline bool HistoryIsBelow(const double* p, double level) {
+  for (int i = 0; i < 4; ++i) {
+    if (!(p[i] < level && p[i] > -level)) return false;
+  }
+  return true;
+}
 
 // Counts consecutive exact-zero writes into a bucket-brigade line (saturating at its length):
 // once a whole line's worth of zeros went in, every stage holds 0.
@@ -28,5 +34,14 @@ inline void CountZeroWrite(int& zeroWrites, double written, int length) {
     zeroWrites = 0;
   } else if (zeroWrites < length) {
     ++zeroWrites;
+  }
+}
+
+// The same for writes below `level` in magnitude (NaN counts as loud).
+inline void CountQuietWrite(int& quietWrites, double written, int length, double level) {
+  if (!(written < level && written > -level)) {
+    quietWrites = 0;
+  } else if (quietWrites < length) {
+    ++quietWrites;
   }
 }

@@ -35,6 +35,11 @@ inline Mask2 NormalMask(Double2 x, const NormalRange& range) {
 #endif
 }
 
+// |x| per lane.
+inline Double2 Magnitude(Double2 x, const NormalRange& range) {
+  return reinterpret_cast<Double2>(reinterpret_cast<Mask2>(x) & ~reinterpret_cast<Mask2>(range.signBit));
+}
+
 // v in the lanes selected by mask, +0 in the others.
 inline Double2 Select(Mask2 mask, Double2 v) {
   return reinterpret_cast<Double2>(reinterpret_cast<Mask2>(v) & mask);

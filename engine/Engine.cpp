@@ -95,6 +95,10 @@ void Engine::PullMidiEvents() {
 
 void Engine::ControlStep() {
   ++controlSteps_;
+  // What fell quiet during the last period is set to exact zero, so the engine can idle again.
+  ladder_.SettleIfQuiet();
+  phaser_.SettleIfQuiet();
+  delay_.SettleIfQuiet();
   PullMidiEvents();
 
   lfoPhase_ += lfoIncrement_;
@@ -207,39 +211,36 @@ void Engine::RenderChunk(double* left, double* right, int frames, bool lowFlag, 
     return;
   }
   const Settings& set = settings_;
+  if (avx2Kernel_) LoadVoiceLanes(bassFlag);
   for (int i = 0; i < frames; ++i) {
-    while (!fifo_.Empty() && fifo_.Front().offset == i) {
-      const MidiMessage m = fifo_.Front();
-      fifo_.PopFront();
-      Dispatch(m);
+    if (!fifo_.Empty() && fifo_.Front().offset == i) {
+      // Note events read and write the voices themselves: the lanes go back before and come in after.
+      if (avx2Kernel_) StoreVoiceLanes();
+      while (!fifo_.Empty() && fifo_.Front().offset == i) {
+        const MidiMessage m = fifo_.Front();
+        fifo_.PopFront();
+        Dispatch(m);
+      }
+      if (avx2Kernel_) LoadVoiceLanes(bassFlag);
     }
 
     stringEnvelope_.Tick();
     synthEnvelope_.Tick();
     bassEnvelope_.Tick();
 
-    // Lane 0 sums the 8' outputs, lane 1 the 4' outputs, in voice order.
+    // Lane 0 sums the 8' outputs, lane 1 the 4' outputs; they stay 0 while no voice is active.
     Double2 stringSum = {0.0, 0.0}, synthSum = {0.0, 0.0};
-    // Only the active voices, in voice order; the sums stay 0 while none sounds.
     if (activeVoices_ != 0) {
-      const double* waveSet = tones_.WaveSet();
-      const uint32_t* counters = tones_.Counters();
-      const int synthKeyLimit = bassFlag ? kLowKeyLimit : -1;  // keys at or below go to the bass voice
-      const NormalRange& range = normalRange_;
-      // Scans from the lowest to the highest active voice only.
-      Voice* const end = voices_ + 64 - __builtin_clzll(activeVoices_);
-      uint64_t ended = 0;
-      for (Voice* voice = voices_ + __builtin_ctzll(activeVoices_); voice != end; ++voice) {
-        if (!voice->active) continue;
-        const Double2 out = voice->filters.Process(voice->FilterInput(waveSet, counters), range);
-        stringSum += out;
-        if (voice->key > synthKeyLimit) synthSum += out;
-        if (voice->envelope.IsIdle()) {
-          voice->active = false;
-          ended |= uint64_t{1} << (voice - voices_);
+      if (avx2Kernel_) {
+        const uint64_t ended =
+            avx2Kernel_(lanes_, laneGroups_, tones_.WaveSet(), &Engine::FinishEnvelopeStage, this, stringSum, synthSum);
+        if (ended != 0) {
+          activeVoices_ &= ~ended;
+          for (uint64_t e = ended; e != 0; e &= e - 1) voices_[__builtin_ctzll(e)].active = false;
         }
+      } else {
+        RunVoices(bassFlag, stringSum, synthSum);
       }
-      activeVoices_ &= ~ended;
     }
     double string8 = stringSum[0], string4 = stringSum[1], synth8 = synthSum[0], synth4 = synthSum[1];
 
@@ -293,6 +294,105 @@ void Engine::RenderChunk(double* left, double* right, int frames, bool lowFlag, 
     right[i] = outR;
     tones_.AdvanceCounters();
   }
+  if (avx2Kernel_) StoreVoiceLanes();
+}
+
+// One sample of the active voices, one voice at a time with its 8' and 4' side by side. Voice i goes
+// into partial sum i mod 4, and the partial sums are added as (0 + 1) + (2 + 3): the order the AVX2
+// loop, four voices wide, gives naturally.
+void Engine::RunVoices(bool bassFlag, Double2& strings, Double2& synth) {
+  Double2 stringParts[4] = {}, synthParts[4] = {};
+  const double* waveSet = tones_.WaveSet();
+  const uint32_t* counters = tones_.Counters();
+  const int synthKeyLimit = bassFlag ? kLowKeyLimit : -1;  // keys at or below go to the bass voice
+  const NormalRange range;
+  // Scans the groups of four from the lowest to the highest active voice only; within a group the
+  // partial sum of each voice is fixed, so the sums stay in registers.
+  const int endGroup = (63 - __builtin_clzll(activeVoices_)) / 4 + 1;
+  uint64_t ended = 0;
+  for (int g = __builtin_ctzll(activeVoices_) / 4; g != endGroup; ++g) {
+#pragma GCC unroll 4
+    for (int k = 0; k < 4; ++k) {
+      Voice& voice = voices_[4 * g + k];
+      if (!voice.active) continue;
+      const Double2 out = voice.filters.Process(voice.FilterInput(waveSet, counters), range);
+      stringParts[k] += out;
+      if (voice.key > synthKeyLimit) synthParts[k] += out;
+      if (voice.envelope.IsIdle()) {
+        voice.active = false;
+        ended |= uint64_t{1} << (4 * g + k);
+      }
+    }
+  }
+  activeVoices_ &= ~ended;
+  strings = (stringParts[0] + stringParts[1]) + (stringParts[2] + stringParts[3]);
+  synth = (synthParts[0] + synthParts[1]) + (synthParts[2] + synthParts[3]);
+}
+
+// Copies the state of every group of four voices that holds an active voice into the lanes.
+void Engine::LoadVoiceLanes(bool bassFlag) {
+  laneGroups_ = 0;
+  const int synthKeyLimit = bassFlag ? kLowKeyLimit : -1;  // keys at or below go to the bass voice
+  for (int g = 0; g < VoiceLanes::kGroups; ++g) {
+    if (((activeVoices_ >> (g * VoiceGroup::kSize)) & 0xF) == 0) continue;
+    laneGroups_ |= 1u << g;
+    VoiceGroup& lanes = lanes_.group[g];
+    for (int k = 0; k < VoiceGroup::kSize; ++k) {
+      const Voice& v = voices_[g * VoiceGroup::kSize + k];
+      lanes.value[k] = v.envelope.value;
+      lanes.target[k] = v.envelope.target;
+      lanes.coefficient[k] = v.envelope.coefficient;
+      lanes.stage[k] = v.envelope.stage;
+      lanes.a8[k] = v.filters.Pole(ToneFilterPair::kEight);
+      lanes.a4[k] = v.filters.Pole(ToneFilterPair::kFour);
+      lanes.b8[k] = v.filters.Gain(ToneFilterPair::kEight);
+      lanes.b4[k] = v.filters.Gain(ToneFilterPair::kFour);
+      lanes.state8[k] = v.filters.State(ToneFilterPair::kEight);
+      lanes.state4[k] = v.filters.State(ToneFilterPair::kFour);
+      lanes.active[k] = v.active ? -1 : 0;
+      lanes.synth[k] = v.active && v.key > synthKeyLimit ? -1 : 0;
+      lanes.phase[k] = tones_.Counter(v.toneSource.counter) * v.toneSource.octave4;
+      lanes.increment[k] = tones_.Increment(v.toneSource.counter) * v.toneSource.octave4;
+      lanes.offset8[k] = v.toneSource.offset8;
+      lanes.offset4[k] = v.toneSource.offset4;
+    }
+  }
+}
+
+// Writes what the voice loop changed back into the voices.
+void Engine::StoreVoiceLanes() {
+  for (uint32_t m = laneGroups_; m != 0; m &= m - 1) {
+    const int g = __builtin_ctz(m);
+    const VoiceGroup& lanes = lanes_.group[g];
+    for (int k = 0; k < VoiceGroup::kSize; ++k) {
+      Voice& v = voices_[g * VoiceGroup::kSize + k];
+      v.envelope.value = lanes.value[k];
+      v.envelope.target = lanes.target[k];
+      v.envelope.coefficient = lanes.coefficient[k];
+      v.envelope.stage = static_cast<int>(lanes.stage[k]);
+      v.filters.SetState(lanes.state8[k], lanes.state4[k]);
+    }
+  }
+  laneGroups_ = 0;
+}
+
+// The stage change at the end of an attack or a release, done by the voice's own envelope.
+void Engine::FinishEnvelopeStage(void* owner, VoiceGroup& lanes, int k, int voice) {
+  Envelope& e = static_cast<Engine*>(owner)->voices_[voice].envelope;
+  e.value = lanes.value[k];
+  e.stage = static_cast<int>(lanes.stage[k]);
+  e.target = lanes.target[k];
+  e.coefficient = lanes.coefficient[k];
+  if (e.stage == Envelope::kAttack) {
+    e.EndAttack();
+  } else {
+    e.value = 0.0;
+    e.stage = Envelope::kIdle;
+  }
+  lanes.value[k] = e.value;
+  lanes.stage[k] = e.stage;
+  lanes.target[k] = e.target;
+  lanes.coefficient[k] = e.coefficient;
 }
 
 bool Engine::Reset(double sampleRate, int blockSize) {

@@ -19,6 +19,7 @@
 #include "engine/TimeInfo.h"
 #include "engine/ToneGenerator.h"
 #include "engine/Voice.h"
+#include "engine/VoiceLanes.h"
 
 // What the engine asks of the instrument around it. Every call comes from the thread that
 // holds the instrument's lock (the audio thread for everything but Thru and ProgramChange,
@@ -64,6 +65,13 @@ class Engine {
   // While nothing can sound, whole chunks are skipped with only the clocks, phases and filter glides
   // moved on, exactly as rendering them would. Off renders every sample (for comparison in tests).
   void SetIdleFastPath(bool on) { idleFastPath_ = on; }
+  // The voice loop runs four voices per instruction with AVX2 where the processor has it, else one
+  // voice (its 8' and 4' side by side) at a time; false keeps it at one (for comparison in tests).
+  // Both give the same bits. Returns the voices per instruction in use.
+  int AllowAvx2(bool allow) {
+    avx2Kernel_ = allow ? Avx2VoiceKernel() : nullptr;
+    return avx2Kernel_ ? 4 : 1;
+  }
   int SilentChunks() const { return silentChunks_; }  // chunks skipped so far, for tests
 
   // --- Keyboard ---
@@ -144,6 +152,10 @@ class Engine {
   void Dispatch(const MidiMessage& message);
   bool NothingCanSound(bool phaserFlag) const;
   void AdvanceSilent(int frames, bool phaserFlag);
+  void RunVoices(bool bassFlag, Double2& strings, Double2& synth);
+  void LoadVoiceLanes(bool bassFlag);
+  void StoreVoiceLanes();
+  static void FinishEnvelopeStage(void* owner, VoiceGroup& lanes, int lane, int voice);
   void AddBassKey(int key);
   void RemoveBassKey(int key);
   int LowestBassKey() const;
@@ -180,8 +192,10 @@ class Engine {
   bool keyboardDisplayFlag_ = false;
   uint64_t activeVoices_ = 0;  // bit i: voice i is active (mirrors Voice::active)
   bool idleFastPath_ = true;
-  // Read from memory by the voice loop: cheaper than the constants rebuilt on every voice.
-  NormalRange normalRange_;
+  // The AVX2 voice loop (null where it cannot run) and its working copy of the active voices' state.
+  VoiceKernel avx2Kernel_ = Avx2VoiceKernel();
+  VoiceLanes lanes_ = {};
+  uint32_t laneGroups_ = 0;  // groups of four voices copied into lanes_
   int silentChunks_ = 0;
 
   Settings settings_;

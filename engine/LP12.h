@@ -24,6 +24,10 @@ class LP12 {
   void ClearState() { x1_ = x2_ = y1_ = y2_ = 0.0; }
   // True when a zero input would produce exactly zero and leave the state as it is.
   bool IsSilent() const { return x1_ == 0.0 && x2_ == 0.0 && y1_ == 0.0 && y2_ == 0.0; }
+  // True when every state is below `level` in magnitude.
+  bool IsBelow(double level) const {
+    return std::fabs(x1_) < level && std::fabs(x2_) < level && std::fabs(y1_) < level && std::fabs(y2_) < level;
+  }
 
   double Omega() const { return omega_; }
 

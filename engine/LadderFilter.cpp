@@ -32,6 +32,8 @@ void LadderFilter::SetSampleRate(double rate) {
   currentIndex_ = 0;
   cachedIndex_ = -1;
   s1_ = s2_ = s3_ = s4_ = 0.0;
+  ran_ = false;
+  quiet_ = true;
   g4_ = g_ = u_ = outputGain_ = normalizer_ = 0.0;
 }
 

@@ -27,6 +27,16 @@ class LadderFilter {
   // coefficients follow it and the offset flips, but the states stay at zero.
   void AdvanceSilent(int samples, double modulation);
 
+  // Once per control step: when every input since the last call was 0 and every state stayed below
+  // kSettleLevel (-200 dBFS), the states become exactly 0. Without this the anti-denormal offset
+  // would keep them alive for ever and the engine could never idle after the filter has sounded.
+  void SettleIfQuiet() {
+    if (ran_ && quiet_) s1_ = s2_ = s3_ = s4_ = 0.0;
+    ran_ = false;
+    quiet_ = true;
+  }
+  static constexpr double kSettleLevel = 1e-10;
+
   // VCF Cutoff, 0..1: target = v * 16160 pitch units; the cutoff glides there by one unit per sample.
   void SetCutoffParameter(double v);
   // VCF Resonance, 0..1: resonance = v * 0.9; coefficients are recomputed at the next sample.
@@ -78,6 +88,8 @@ class LadderFilter {
   int glideStep_ = 0;
   double s1_ = 0.0, s2_ = 0.0, s3_ = 0.0, s4_ = 0.0;
   double offset_ = 1e-13;  // anti-denormal offset, sign flipped every sample
+  bool ran_ = false;       // Process ran since the last SettleIfQuiet
+  bool quiet_ = true;      // ... and saw only zero input and states below kSettleLevel
   std::vector<double> w_;  // 2 pi f / rate for pitch 0..17280
   std::vector<double> k_;  // loop gain at full resonance for the same pitches
 };
@@ -116,5 +128,8 @@ inline double LadderFilter::Process(double input, double modulation) {
   s3_ = g * y2 - u * y3;
   const double y4 = s4_ + g * y3;
   s4_ = g * y3 - u * y4;
+  ran_ = true;
+  quiet_ = quiet_ && input == 0.0 && std::fabs(s1_) < kSettleLevel && std::fabs(s2_) < kSettleLevel &&
+           std::fabs(s3_) < kSettleLevel && std::fabs(s4_) < kSettleLevel;
   return m * outputGain_;
 }

@@ -4,6 +4,8 @@
 void Phaser::Reset(double sampleRate) {
   if (sampleRate > 0.0 && std::isfinite(sampleRate)) omegaMax_ = 75398.22368615503 / sampleRate;
   for (Double2& stage : states_) stage = Double2{0.0, 0.0};
+  ran_ = false;
+  quiet_ = true;
   for (double& d : coefficients_) d = 0.0;
   cascadeGain_ = 0.0;
   loopNormaliser_ = 0.0;
@@ -21,7 +23,7 @@ void Phaser::Tick() {
   const double triangle = 2.0 * std::fabs(phase_) - 1.0;
   const double u = triangle + 1.0;  // 0..2
   // Square-law sweep of the break frequency, about 240 Hz to 10.8 kHz.
-  double c = sweepDepth_ * u * u + sweepOffset_;
+  double c = sweepDepth_ * (u * u) + sweepOffset_;
   if (c < 0.0) {
     c = 0.0;
   } else if (c >= 1.0) {

@@ -35,6 +35,18 @@ class Phaser {
     if (samples % 2 != 0) dither_ = -dither_;
   }
 
+  // Once per control step: when both inputs were silent since the last call and every stage state
+  // stayed below kSettleLevel (-200 dBFS), the states become exactly 0, so the dither cannot keep the
+  // phaser (and the delay after it) alive for ever.
+  void SettleIfQuiet() {
+    if (ran_ && quiet_) {
+      for (Double2& stage : states_) stage = Double2{0.0, 0.0};
+    }
+    ran_ = false;
+    quiet_ = true;
+  }
+  static constexpr double kSettleLevel = 1e-10;
+
   // Phaser: Speed, cycles per 1000 control ticks.
   void SetSpeed(double v);
   // Phaser: Feedback, -1..1 (clamped); takes effect at the next tick.
@@ -44,6 +56,8 @@ class Phaser {
   double Feedback() const { return feedback_; }
   double LoopFeedback() const { return loopFeedback_; }
   double OmegaMax() const { return omegaMax_; }
+  double StageCoefficient() const { return coefficients_[0]; }  // d, the same for all four stages
+  double CascadeGain() const { return cascadeGain_; }
   double State(int channel, int stage) const { return states_[stage][channel]; }
 
  private:
@@ -62,6 +76,8 @@ class Phaser {
   double loopNormaliser_ = 0.0;
   Double2 states_[4] = {};             // per all-pass stage: left and right state
   Double2 dither_ = {1e-13, 1e-13};    // keeps the stages off subnormal numbers; sign flips per sample
+  bool ran_ = false;                   // Process ran since the last SettleIfQuiet
+  bool quiet_ = true;                  // ... and saw only silent input and states below kSettleLevel
 };
 
 inline void Phaser::Process(double& left, double& right) {
@@ -85,6 +101,11 @@ inline void Phaser::Process(double& left, double& right) {
     in = out;
   }
   for (int k = 0; k < 4; ++k) states_[k] = s[k];
+  const Double2 level = {kSettleLevel, kSettleLevel};
+  const Mask2 small = (Magnitude(s[0], range) < level) & (Magnitude(s[1], range) < level) &
+                      (Magnitude(s[2], range) < level) & (Magnitude(s[3], range) < level) & (h == 0.0);
+  ran_ = true;
+  quiet_ = quiet_ && (small[0] & small[1]) != 0;
   const Double2 result = h + (y - h) * wetShare_;
   left = result[0];
   right = result[1];

@@ -35,7 +35,7 @@ void StereoDelay::SetSampleRate(double fs) {
     }
   }
   for (int c = 0; c < 2; ++c) {
-    zeroWrites_[c] = n_ > 0 ? n_ : 0;  // fresh lines hold only zeros
+    zeroWrites_[c] = quietWrites_[c] = n_ > 0 ? n_ : 0;  // fresh lines hold only zeros
     // Old samples must not be written into the fresh lines.
     std::fill(inputHistories_[c], inputHistories_[c] + 4, 0.0);
     std::fill(outputHistories_[c], outputHistories_[c] + 4, 0.0);
@@ -124,6 +124,8 @@ void StereoDelay::Process(double& left, double& right) {
   // The dry path passes finite input unchanged; NaN or infinity counts as silence here too.
   if (!std::isfinite(left)) left = 0.0;
   if (!std::isfinite(right)) right = 0.0;
+  ran_ = true;
+  inputQuiet_ = inputQuiet_ && !std::isnormal(left) && !std::isnormal(right);
   if (pingPong_) {
     ProcessPingPong(left, right);
   } else {
@@ -141,6 +143,29 @@ bool StereoDelay::ChannelSilent(int channel, double x) const {
 bool StereoDelay::IsSilent() const {
   if (n_ <= 0 || clockStep_[0] <= 0.0 || clockStep_[1] <= 0.0) return true;  // Process passes the pair through
   return ChannelSilent(0, 0.0) && ChannelSilent(1, 0.0);
+}
+
+void StereoDelay::SettleIfQuiet() {
+  const bool settle = ran_ && inputQuiet_ && n_ > 0 && quietWrites_[0] >= n_ && quietWrites_[1] >= n_ &&
+                      inputFilters_[0].IsBelow(kSettleLevel) && inputFilters_[1].IsBelow(kSettleLevel) &&
+                      outputFilters_[0].IsBelow(kSettleLevel) && outputFilters_[1].IsBelow(kSettleLevel) &&
+                      HistoryIsBelow(inputHistories_[0], kSettleLevel) &&
+                      HistoryIsBelow(inputHistories_[1], kSettleLevel) &&
+                      HistoryIsBelow(outputHistories_[0], kSettleLevel) &&
+                      HistoryIsBelow(outputHistories_[1], kSettleLevel);
+  ran_ = false;
+  inputQuiet_ = true;
+  if (!settle) return;
+  for (int c = 0; c < 2; ++c) {
+    if (zeroWrites_[c] < n_) {  // else the line holds only zeros already
+      std::fill(lines_[c].begin(), lines_[c].end(), 0.0);
+      zeroWrites_[c] = n_;
+    }
+    inputFilters_[c].ClearState();
+    outputFilters_[c].ClearState();
+    std::fill(inputHistories_[c], inputHistories_[c] + 4, 0.0);
+    std::fill(outputHistories_[c], outputHistories_[c] + 4, 0.0);
+  }
 }
 
 void StereoDelay::AdvanceSilent(int samples) {
@@ -192,6 +217,7 @@ void StereoDelay::ProcessChannel(int channel, double& x) {
     const double written = CatmullRom(in, phase) + Clamp(o, -kFeedbackLimit, kFeedbackLimit) * feedback_;
     line[position] = written;
     CountZeroWrite(zeroWrites_[channel], written, n);
+    CountQuietWrite(quietWrites_[channel], written, n, kSettleLevel);
     phase += step;
   }
   phase -= 1.0;
@@ -244,6 +270,8 @@ void StereoDelay::ProcessPingPong(double& left, double& right) {
     lineR[position] = written[1];
     CountZeroWrite(zeroWrites_[0], written[0], n);
     CountZeroWrite(zeroWrites_[1], written[1], n);
+    CountQuietWrite(quietWrites_[0], written[0], n, kSettleLevel);
+    CountQuietWrite(quietWrites_[1], written[1], n, kSettleLevel);
     phase += step;
   }
   outputFilters.Store(outputFilters_[0], outputFilters_[1]);

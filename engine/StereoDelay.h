@@ -31,6 +31,13 @@ class StereoDelay {
   // The same as `samples` calls of Process with a zero pair while IsSilent: only the clocks move.
   void AdvanceSilent(int samples);
 
+  // Once per control step: when both inputs were silent since the last call, a whole line's worth of
+  // writes into each line stayed below kSettleLevel (-200 dBFS) and so did the filters and histories,
+  // everything becomes exactly 0. An echo with feedback would otherwise take minutes to decay into
+  // the subnormal range where the filters flush it, and the engine could not idle meanwhile.
+  void SettleIfQuiet();
+  static constexpr double kSettleLevel = 1e-10;
+
   void SetFeedback(double v);      // 0..1 (clamped)
   void SetMix(double v);           // 0..1: dry sqrt(1 - v), wet sqrt(v)
   void SetX2(bool on) { x2_ = on; }
@@ -69,6 +76,9 @@ class StereoDelay {
   std::vector<double> lines_[2];
   int n_ = 0;
   int zeroWrites_[2] = {0, 0};  // consecutive zero writes per line; the line is all 0 at N
+  int quietWrites_[2] = {0, 0};  // consecutive writes below kSettleLevel; the line is quiet at N
+  bool ran_ = false;             // Process ran since the last SettleIfQuiet
+  bool inputQuiet_ = true;       // ... and every input was silent
   bool ChannelSilent(int channel, double x) const;
   int writePositions_[2] = {0, 0};
   int readOffset_ = 0;  // 0 (a full line of N clocks) or N/2

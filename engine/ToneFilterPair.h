@@ -31,7 +31,9 @@ class ToneFilterPair {
   }
 
   double Pole(int lane) const { return a_[lane]; }
+  double Gain(int lane) const { return b_[lane]; }
   double State(int lane) const { return state_[lane]; }
+  void SetState(double eight, double four) { state_ = Double2{eight, four}; }
 
  private:
   Double2 a_ = {0.0, 0.0};

@@ -1,8 +1,9 @@
-// Synthesizer ladder filter: resonance gains, loop gain, glide timing, table ends, recovery, bounds.
+// Synthesizer ladder filter: worked values, resonance gains, loop gain, glide timing, table ends, recovery, bounds.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdint>
+#include <vector>
 
 #include "engine/LadderFilter.h"
 
@@ -158,5 +159,94 @@ TEST(LadderFilterTest, SilentFilterStaysNormalOrZero) {
     const double y = f.Process(0.0, 0.0);
     ASSERT_NE(std::fpclassify(y), FP_SUBNORMAL) << "sample " << i;
     for (int s = 0; s < 4; ++s) ASSERT_NE(std::fpclassify(f.State(s)), FP_SUBNORMAL) << "sample " << i;
+  }
+}
+
+// Pitch units at the ends of VCF Cutoff: 1 gives index 16160 (about 12016 Hz), the default
+// 0.7071067811865476 gives 11426 (about 1419 Hz).
+TEST(LadderFilterTest, CutoffParameterIndexAndFrequency) {
+  struct Row {
+    double parameter;
+    int index;
+    double hz;
+  };
+  const Row rows[] = {{1.0, 16160, 12015.8275}, {0.7071067811865476, 11426, 1418.977140625}, {0.0, 0, 8.176}};
+  for (const Row& r : rows) {
+    LadderFilter f;
+    f.SetCutoffParameter(r.parameter);
+    EXPECT_EQ(f.TargetIndex(), r.index) << r.parameter;
+    EXPECT_NEAR(PitchToFrequency(f.TargetIndex()), r.hz, 1e-9) << r.parameter;
+  }
+}
+
+// Output of Process for a few inputs, worked out step by step from the filter's definition (table
+// lookup, coefficients, denormal offset, predicted output, saturated feedback, four stages) in
+// tests/engine/reference_values.py. The cutoff stays at index 0 and the modulation places it.
+TEST(LadderFilterTest, ProcessMatchesWorkedValues) {
+  struct Row {
+    const char* what;
+    double rate;
+    double resonance;  // VCF Resonance, 0..1
+    double modulation;
+    std::vector<double> in;
+    std::vector<double> out;
+  };
+  const Row rows[] = {
+      {"1419 Hz, resonance 0.72, soft saturation", 44100.0, 0.8, 11426.0,
+       {1.0, 0.5, -0.25, 0.0, 0.0, 0.3, -0.7, 0.0},
+       {0.00012828843740412301, 0.0009960390293849387, 0.003732292693425916, 0.009247677720945464,
+        0.01756015488163991, 0.027982734091238828, 0.03959695137948082, 0.05129295481186275}},
+      {"12 kHz, full resonance, feedback clipped at +-5", 44100.0, 1.0, 16160.7,
+       {1000.0, 1000.0, -1000.0, -1000.0, 0.0, 0.0},
+       {52.90446613447416, 276.8332622511052, 550.3576243024687, 411.8309561040646, -170.62881425914264,
+        -549.3062242135741}},
+      {"96 kHz, index 9000, resonance 0.27", 96000.0, 0.3, 9000.9,
+       {1.0, 1.0, 1.0, 1.0, 1.0, 1.0, -1.0, -1.0},
+       {9.802390909002035e-08, 8.70216124714688e-07, 3.899909350792192e-06, 1.2043181263568223e-05,
+        2.936210974951773e-05, 6.096083000614532e-05, 0.00011263850199071704, 0.00018999026876500674}},
+  };
+  for (const Row& r : rows) {
+    LadderFilter f;
+    f.SetSampleRate(r.rate);
+    f.SetResonanceParameter(r.resonance);
+    for (size_t i = 0; i < r.in.size(); ++i) {
+      const double y = f.Process(r.in[i], r.modulation);
+      EXPECT_NEAR(y, r.out[i], std::fabs(r.out[i]) * 1e-12) << r.what << ", sample " << i;
+    }
+  }
+}
+
+// After a control period of silent input with every state below 1e-10 the states become exactly 0
+// (so the engine can idle); a loud state, any input or a period without processing keeps them.
+TEST(LadderFilterTest, SettlesToZeroOnlyAfterAQuietPeriod) {
+  struct Row {
+    const char* what;
+    int decay;         // silent samples before the period, after the noise
+    double lastInput;  // the period's last input (the others are 0)
+    int period;        // samples processed in the period
+    bool settles;
+  };
+  const Row rows[] = {
+      {"died away, silent period", 44100, 0.0, 44, true},
+      {"still ringing", 10, 0.0, 44, false},
+      {"died away, one sample of input", 44100, 1e-300, 44, false},
+      {"died away, not run since the last step", 44100, 0.0, 0, false},
+  };
+  for (const Row& r : rows) {
+    LadderFilter f;
+    f.SetResonanceParameter(0.8);
+    f.SetCutoffParameter(0.5);
+    uint32_t seed = 4;
+    for (int i = 0; i < 4000; ++i) f.Process(Noise(seed), 0.0);
+    for (int i = 0; i < r.decay; ++i) f.Process(0.0, 0.0);
+    f.SettleIfQuiet();
+    for (int i = 0; i < r.period; ++i) f.Process(i == r.period - 1 ? r.lastInput : 0.0, 0.0);
+    const double before = std::fabs(f.State(0)) + std::fabs(f.State(3));
+    ASSERT_GT(before, 0.0) << r.what;
+    f.SettleIfQuiet();
+    EXPECT_EQ(f.IsSilent(), r.settles) << r.what;
+    if (!r.settles) {
+      EXPECT_EQ(std::fabs(f.State(0)) + std::fabs(f.State(3)), before) << r.what;
+    }
   }
 }

@@ -17,6 +17,19 @@ struct Case {
 };
 void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
 
+// Everything that can keep the chain alive: synth through the resonant filter, every phaser send, an
+// echo with feedback, the synth through the chorus too.
+void EverythingOn(TestInstrument& inst) {
+  for (int p : {kSynth8, kSynth4, kChorusSynth, kPhaserString, kPhaserSynth, kPhaserBass, kBass16, kDelayPingPong}) {
+    inst.SetPlain(p, 1);
+  }
+  inst.SetPlain(kVcfResonance, 0.8);
+  inst.SetPlain(kVcfLfo, 0.3);
+  inst.SetPlain(kPhaserFeedback, 0.7);
+  inst.SetPlain(kDelayMix, 0.4);
+  inst.SetPlain(kDelayFeedback, 0.5);
+}
+
 void NoteAfterSilence(TestInstrument& inst, int key) {
   inst.Midi(3, 0x90, key, 100);
   inst.Render(static_cast<int>(inst.engine.SampleRate() * 0.2), 256);
@@ -45,6 +58,16 @@ const Case kCases[] = {
        inst.SetPlain(kVcfCutoff, 0.1);
        inst.Render(3000, 100);
        NoteAfterSilence(inst, 67);
+     }},
+    // The filter, phaser and echo settle to zero while the full path renders every sample.
+    {"SettlesAfterEverythingSounded", 44100,
+     [](TestInstrument& inst) {
+       EverythingOn(inst);
+       for (int k = 36; k < 44; ++k) inst.Midi(k, 0x90, k * 3, 100);
+       inst.Render(22050, 256);
+       inst.Midi(0, 0xB0, 123, 0);
+       inst.Render(44100 * 12, 256);
+       NoteAfterSilence(inst, 60);
      }},
     // Synced ping-pong echo with vibe: only the left clock runs both lines.
     {"PingPongClocksThroughSilence", 44100,
@@ -104,6 +127,34 @@ TEST(IdleFastPathEdges, NoteInsideASilentBlockSoundsOnTime) {
   // Offset 100 lies in the chunk after the control step at sample 88; it sounds at sample 100.
   for (size_t i = start; i < start + 100; ++i) EXPECT_EQ(inst.left[i], 0.0) << i - start;
   EXPECT_NE(inst.left[start + 100], 0.0);
+}
+
+// After the resonant filter, the phaser and a fed-back echo have sounded, the engine idles again once
+// they have died away below -200 dBFS: set to exact zero, not left ringing on their anti-denormal
+// offsets. Before that point the output is not cut short.
+TEST(IdleFastPathEdges, IdlesAgainAfterFilterPhaserAndEchoHaveSounded) {
+  TestInstrument inst;
+  EverythingOn(inst);
+  for (int k = 0; k < 64; ++k) inst.engine.NoteOn(36 + k);
+  inst.Render(22050, 256);
+  inst.engine.AllNotesOff();
+  const size_t released = inst.left.size();
+  const int before = inst.engine.SilentChunks();
+  int seconds = 0;
+  while (inst.engine.SilentChunks() == before && seconds < 20) {
+    inst.Render(44100, 256);
+    ++seconds;
+  }
+  // The echo falls by 6 dB per 0.34 s pass (feedback 0.5): about 12 s from full level to -200 dBFS.
+  EXPECT_LE(seconds, 15) << "the idle path did not engage within 15 s of the release";
+  EXPECT_GE(seconds, 8) << "the echo was cut off above -200 dBFS";
+  const double tail = inst.Peak(inst.left.size() - 4410);  // the last 0.1 s before it engaged
+  EXPECT_LT(tail, 1e-10);
+  EXPECT_GT(inst.Peak(released, released + 44100), 1e-3) << "the echo was cut short";
+  const size_t idle = inst.left.size();
+  inst.Render(44100, 256);
+  EXPECT_EQ(inst.Peak(idle), 0.0);
+  EXPECT_GT(inst.engine.SilentChunks() - before, 1000);
 }
 
 // A change of sample rate resets the voices of held keys; once the rest has died away the engine

@@ -88,7 +88,7 @@ class RenderScenario {
     Midi(60, 0x90, 72, 100);
     Blocks(0.4);
 
-    // Released again; the synth filter and phaser keep their anti-denormal offsets running.
+    // Released again: the synth filter, the phaser and the echo die away and settle to exact zero.
     Midi(0, 0xB0, 120, 0);
     Blocks(1.5);
     Midi(30, 0x90, 61, 100);

@@ -95,9 +95,27 @@ void BM_StringsEightKeys(benchmark::State& state) {
   Render(state, inst, 44100);
 }
 
+// Idle again after playing: the full-load chord held for half a second, released, and 10 s of
+// silence for the echo to die away before the measurement.
+void BM_IdleAfterFullLoad(benchmark::State& state) {
+  Instrument inst(44100);
+  inst.FullLoad();
+  inst.Hold(64);
+  std::vector<double> left(kBlock), right(kBlock);
+  for (int i = 0; i < 44100 / 2 / kBlock; ++i) inst.engine->RenderBlock(left.data(), right.data(), kBlock);
+  for (int k = 0; k < 64; ++k) inst.engine->NoteOff(36 + k);
+  for (int i = 0; i < 10 * 44100 / kBlock; ++i) inst.engine->RenderBlock(left.data(), right.data(), kBlock);
+  const int before = inst.engine->SilentChunks();
+  Render(state, inst, 44100);
+  // About 6.8 when the idle path took every chunk (a block is cut into 6 or 7), 0 when it never engaged.
+  state.counters["idle_chunks_per_block"] =
+      static_cast<double>(inst.engine->SilentChunks() - before) / static_cast<double>(state.iterations() + 200);
+}
+
 void BM_FullLoad(benchmark::State& state) {
   const double rate = static_cast<double>(state.range(1));
   Instrument inst(rate);
+  state.counters["voices_per_instruction"] = inst.engine->AllowAvx2(state.range(2) != 0);
   inst.FullLoad();
   inst.Hold(static_cast<int>(state.range(0)));
   Render(state, inst, rate);
@@ -106,9 +124,16 @@ void BM_FullLoad(benchmark::State& state) {
 }  // namespace
 
 BENCHMARK(BM_Idle)->MinTime(1.0);
+BENCHMARK(BM_IdleAfterFullLoad)->MinTime(1.0);
 BENCHMARK(BM_StringsEightKeys)->MinTime(1.0);
-// Keys held, sample rate. The 63/64-key pair gives the cost of one more voice.
-BENCHMARK(BM_FullLoad)->Args({63, 44100})->Args({64, 44100})->Args({64, 96000})->MinTime(1.0);
+// The 63/64-key pair gives the cost of one more voice.
+// Keys held, sample rate, whether the voice loop may use AVX2.
+BENCHMARK(BM_FullLoad)
+    ->Args({63, 44100, 1})
+    ->Args({64, 44100, 1})
+    ->Args({64, 96000, 1})
+    ->Args({64, 44100, 0})
+    ->MinTime(1.0);
 
 int main(int argc, char** argv) {
   const size_t before = gAllocatedBytes;
