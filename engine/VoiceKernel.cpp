@@ -14,8 +14,12 @@
 namespace {
 
 // Everything in this namespace is compiled for AVX2 and only called where the processor has it.
+#if defined(__clang__)
+#pragma clang attribute push(__attribute__((target("avx2"))), apply_to = function)
+#else
 #pragma GCC push_options
 #pragma GCC target("avx2")
+#endif
 namespace avx2 {
 
 typedef double D __attribute__((vector_size(32)));
@@ -134,7 +138,11 @@ uint64_t Run(VoiceLanes& lanes, uint32_t groups, const double* wave, FinishEnvel
 }
 
 }  // namespace avx2
+#if defined(__clang__)
+#pragma clang attribute pop
+#else
 #pragma GCC pop_options
+#endif
 
 }  // namespace
 
