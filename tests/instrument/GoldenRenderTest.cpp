@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -22,6 +23,7 @@ struct Program {
   const char* name;  // also the reference file's name
   std::vector<std::pair<int, double>> plain;  // parameters that differ from their defaults
 };
+void PrintTo(const Program& p, std::ostream* os) { *os << p.name; }
 
 // Four factory programs as they stood when the references were made: strings and synth through the
 // phaser; a filtered polysynth through the chorus; split strings and staccato bass; a synth through
