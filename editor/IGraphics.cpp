@@ -68,15 +68,15 @@ LICE_IFont* FindOrCreateFont(const TextStyle& style) {
       return entry.font.get();
     }
   }
-  LICE_FontSpec spec;
-  spec.face = style.face;
-  spec.height = style.size;
-  spec.weight = style.style == TextStyle::kBold ? 700 : 400;
-  spec.italic = style.style == TextStyle::kItalic;
-  spec.quality = style.quality;
-  spec.orientation = style.orientation * 10;
+  LICE_FontDescription description;
+  description.face = style.face;
+  description.height = style.size;
+  description.weight = style.style == TextStyle::kBold ? 700 : 400;
+  description.italic = style.style == TextStyle::kItalic;
+  description.quality = style.quality;
+  description.orientation = style.orientation * 10;
   std::unique_ptr<LICE_CachedFont> font;
-  if (LICE_FontHandle handle = LICE_CreateFont(spec)) {
+  if (LICE_FontHandle handle = LICE_CreateFont(description)) {
     font = std::make_unique<LICE_CachedFont>();
     if (font->SetFromHandle(handle, LICE_CachedFont::kOwnsHandle | LICE_CachedFont::kPreferNative)) {
       ++cache.created;

@@ -22,7 +22,7 @@ constexpr int LICE_DT_CALCRECT = 0x400;           // measure only: rect receives
 constexpr int LICE_DT_USEFGALPHA = 0x80000000;    // blend by the text colour's alpha
 
 // What a platform font is made from.
-struct LICE_FontSpec {
+struct LICE_FontDescription {
   std::string face;       // e.g. "Arial"
   int height = 12;        // cell height in pixels (ascent + descent)
   int weight = 400;       // 700 for bold
@@ -36,7 +36,7 @@ using LICE_FontHandle = void*;
 
 // Creates the platform font, or null when no installed font matches the face (after the platform's
 // own aliases: "Arial" -> Liberation Sans, "Verdana" -> DejaVu Sans on Linux).
-LICE_FontHandle LICE_CreateFont(const LICE_FontSpec& spec);
+LICE_FontHandle LICE_CreateFont(const LICE_FontDescription& description);
 // Frees a handle from LICE_CreateFont (LICE_CachedFont does this for the handles it owns).
 void LICE_DestroyFont(LICE_FontHandle handle);
 

@@ -93,13 +93,13 @@ void PutBitmap(Display* display, Drawable target, GC gc, const X11Pixels& pixels
 // ---------------------------------------------------------------- fonts
 
 std::unique_ptr<LICE_CachedFont> MakeFont(const char* face, int height, bool bold, bool italic) {
-  LICE_FontSpec spec;
-  spec.face = face ? face : "Arial";
-  spec.height = height;
-  spec.weight = bold ? 700 : 400;
-  spec.italic = italic;
-  spec.quality = 2;
-  LICE_FontHandle handle = LICE_CreateFont(spec);
+  LICE_FontDescription description;
+  description.face = face ? face : "Arial";
+  description.height = height;
+  description.weight = bold ? 700 : 400;
+  description.italic = italic;
+  description.quality = 2;
+  LICE_FontHandle handle = LICE_CreateFont(description);
   if (!handle) return nullptr;
   auto font = std::make_unique<LICE_CachedFont>();
   if (!font->SetFromHandle(handle, LICE_CachedFont::kOwnsHandle)) return nullptr;

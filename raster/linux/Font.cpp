@@ -148,24 +148,24 @@ bool SetCellHeight(LinuxFont& font, int height) {
 extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
 #endif
 
-LICE_FontHandle LICE_CreateFont(const LICE_FontSpec& spec) {
-  if (spec.face.empty()) return nullptr;
-  const char* family = InstalledName(spec.face);
-  const bool bold = spec.weight >= 600;
+LICE_FontHandle LICE_CreateFont(const LICE_FontDescription& description) {
+  if (description.face.empty()) return nullptr;
+  const char* family = InstalledName(description.face);
+  const bool bold = description.weight >= 600;
   std::string file;
   int index = 0;
   bool isBold = false, isItalic = false;
-  if (!FindFile(family, bold, spec.italic, file, index, isBold, isItalic)) return nullptr;
+  if (!FindFile(family, bold, description.italic, file, index, isBold, isItalic)) return nullptr;
 
   auto* font = new LinuxFont;
   if (FT_Init_FreeType(&font->library) != 0 || FT_New_Face(font->library, file.c_str(), index, &font->face) != 0 ||
-      !SetCellHeight(*font, spec.height)) {
+      !SetCellHeight(*font, description.height)) {
     Destroy(font);
     return nullptr;
   }
   font->embolden = bold && !isBold;
-  font->oblique = spec.italic && !isItalic;
-  font->mono = spec.quality == 1;
+  font->oblique = description.italic && !isItalic;
+  font->mono = description.quality == 1;
   return font;
 }
 

@@ -41,12 +41,12 @@ bool RunningUnderWine() {
 
 }  // namespace
 
-LICE_FontHandle LICE_CreateFont(const LICE_FontSpec& spec) {
-  std::wstring face = Widen(spec.face.c_str(), static_cast<int>(spec.face.size()));
+LICE_FontHandle LICE_CreateFont(const LICE_FontDescription& description) {
+  std::wstring face = Widen(description.face.c_str(), static_cast<int>(description.face.size()));
   if (face.size() >= LF_FACESIZE) face.resize(LF_FACESIZE - 1);
-  HFONT font = CreateFontW(spec.height, 0, spec.orientation, spec.orientation, spec.weight, spec.italic ? TRUE : FALSE,
+  HFONT font = CreateFontW(description.height, 0, description.orientation, description.orientation, description.weight, description.italic ? TRUE : FALSE,
                            FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                           Quality(spec.quality), DEFAULT_PITCH | FF_DONTCARE, face.c_str());
+                           Quality(description.quality), DEFAULT_PITCH | FF_DONTCARE, face.c_str());
   return font;
 }
 

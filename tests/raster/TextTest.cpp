@@ -67,12 +67,12 @@ Ink FindInk(LICE_IBitmap& b) {
 }
 
 std::unique_ptr<LICE_CachedFont> MakeFont(const char* face, int height, int weight = 400, int quality = 0) {
-  LICE_FontSpec spec;
-  spec.face = face;
-  spec.height = height;
-  spec.weight = weight;
-  spec.quality = quality;
-  LICE_FontHandle handle = LICE_CreateFont(spec);
+  LICE_FontDescription description;
+  description.face = face;
+  description.height = height;
+  description.weight = weight;
+  description.quality = quality;
+  LICE_FontHandle handle = LICE_CreateFont(description);
   if (!handle) return nullptr;
   auto font = std::make_unique<LICE_CachedFont>();
   font->SetFromHandle(handle, LICE_CachedFont::kOwnsHandle | LICE_CachedFont::kPreferNative);
@@ -100,11 +100,11 @@ class Text : public ::testing::Test {
 };
 
 TEST_F(Text, UnknownFaceGivesNoFont) {
-  LICE_FontSpec spec;
-  spec.face = "No Such Face Anywhere";
-  EXPECT_EQ(LICE_CreateFont(spec), nullptr);
-  spec.face = "";
-  EXPECT_EQ(LICE_CreateFont(spec), nullptr);
+  LICE_FontDescription description;
+  description.face = "No Such Face Anywhere";
+  EXPECT_EQ(LICE_CreateFont(description), nullptr);
+  description.face = "";
+  EXPECT_EQ(LICE_CreateFont(description), nullptr);
   LICE_CachedFont font;
   EXPECT_FALSE(font.SetFromHandle(nullptr, LICE_CachedFont::kOwnsHandle));
   LICE_Rect rect{0, 0, 100, 20};
