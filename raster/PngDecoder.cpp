@@ -5,6 +5,8 @@
 
 #include <atomic>
 #include <csetjmp>
+#include <cstdlib>
+#include <cstdint>
 #include <cstring>
 #include <map>
 #include <mutex>
@@ -19,6 +21,9 @@ constexpr png_uint_32 kMaxSide = 16384;
 constexpr size_t kMaxPixels = size_t{64} << 20;
 // The largest file LoadPngFile reads; the editor's images are a few hundred kilobytes.
 constexpr size_t kMaxFileBytes = size_t{256} << 20;
+// Deflate expands at most 1032 to 1, so image data larger than that many times the file cannot be
+// there: such a header is refused before its bitmap is allocated and cleared.
+constexpr uint64_t kMaxInflateRatio = 1032;
 
 std::atomic<int> gDecodes{0};
 
@@ -50,6 +55,19 @@ void ReadFromMemory(png_structp png, png_bytep out, png_size_t length) {
   reader->position += length;
 }
 
+// libpng trusts a chunk's declared length (a length past the file only warns) and allocates it
+// before reading, so one damaged length could ask for gigabytes. No single allocation of libpng's
+// is let past what the file could hold plus room for its row buffers and inflate state.
+struct AllocationLimit {
+  size_t largest;
+};
+
+png_voidp LimitedMalloc(png_structp png, png_alloc_size_t size) {
+  const auto* limit = static_cast<const AllocationLimit*>(png_get_mem_ptr(png));
+  return size <= limit->largest ? std::malloc(size) : nullptr;
+}
+void LimitedFree(png_structp, png_voidp memory) { std::free(memory); }
+
 // libpng reports errors here; control returns to the setjmp in Decode. Nothing is printed.
 [[noreturn]] void OnError(png_structp png, png_const_charp) { png_longjmp(png, 1); }
 void OnWarning(png_structp, png_const_charp) {}
@@ -61,7 +79,13 @@ struct Decoding {
   std::vector<png_bytep> rows;
 };
 
-bool Decode(png_structp png, png_infop info, Decoding& out) {
+// At least the bits the pixels themselves take; interlacing and filter bytes only add to it.
+uint64_t LeastImageDataBytes(png_structp png, png_infop info) {
+  const uint64_t bitsPerPixel = uint64_t{png_get_channels(png, info)} * png_get_bit_depth(png, info);
+  return uint64_t{png_get_image_width(png, info)} * png_get_image_height(png, info) * bitsPerPixel / 8;
+}
+
+bool Decode(png_structp png, png_infop info, size_t fileBytes, Decoding& out) {
   if (setjmp(png_jmpbuf(png))) return false;
   png_set_sig_bytes(png, 8);
   png_set_user_limits(png, kMaxSide, kMaxSide);
@@ -70,7 +94,8 @@ bool Decode(png_structp png, png_infop info, Decoding& out) {
   const png_uint_32 width = png_get_image_width(png, info);
   const png_uint_32 height = png_get_image_height(png, info);
   if (width == 0 || height == 0 || width > kMaxSide || height > kMaxSide ||
-      static_cast<size_t>(width) * height > kMaxPixels) {
+      static_cast<size_t>(width) * height > kMaxPixels ||
+      LeastImageDataBytes(png, info) > uint64_t{fileBytes} * kMaxInflateRatio) {
     return false;
   }
   const int colourType = png_get_color_type(png, info);
@@ -108,7 +133,9 @@ std::unique_ptr<LICE_MemBitmap> DecodePng(const void* data, size_t size) {
   const auto* bytes = static_cast<const unsigned char*>(data);
   if (png_sig_cmp(bytes, 0, 8) != 0) return nullptr;
 
-  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, OnError, OnWarning);
+  AllocationLimit limit{size + (size_t{1} << 20)};
+  png_structp png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, nullptr, OnError, OnWarning, &limit,
+                                             LimitedMalloc, LimitedFree);
   if (!png) return nullptr;
   png_infop info = png_create_info_struct(png);
   if (!info) {
@@ -119,7 +146,7 @@ std::unique_ptr<LICE_MemBitmap> DecodePng(const void* data, size_t size) {
   png_set_read_fn(png, &reader, ReadFromMemory);
 
   Decoding decoding;
-  const bool ok = Decode(png, info, decoding);
+  const bool ok = Decode(png, info, size, decoding);
   png_destroy_read_struct(&png, &info, nullptr);
   if (!ok) return nullptr;
   gDecodes.fetch_add(1, std::memory_order_relaxed);

@@ -1,5 +1,7 @@
 // Seed images for the PNG fuzz target, written with libpng: a palette with transparency, interlaced
-// 4-bit grey, 16-bit RGBA and 8-bit RGB.
+// 4-bit grey, 16-bit RGBA and 8-bit RGB; and a file whose second chunk claims 1.5 GB that are not
+// there, which the decoder must refuse without asking for the memory (the target runs with a
+// limit on single allocations).
 #pragma once
 
 #include <png.h>
@@ -49,11 +51,24 @@ inline bool WriteImage(const std::string& path, int width, int height, int depth
   return std::fclose(file) == 0 && ok;
 }
 
+// A signature, a 1 x 1 grey header and a "pCAL" chunk declaring 0x5E5C1148 bytes, cut short.
+inline bool WriteLongChunk(const std::string& path) {
+  static const unsigned char kBytes[] = {
+      0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A,
+      0, 0, 0, 13, 'I', 'H', 'D', 'R', 0, 0, 0, 1, 0, 0, 0, 1, 8, 0, 0, 0, 0, 0x3A, 0x7E, 0x9B, 0x55,
+      0x5E, 0x5C, 0x11, 0x48, 'p', 'C', 'A', 'L', 'I', 'D', 'A', 'T', 0, 0, 0, 0};
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (!file) return false;
+  const bool written = std::fwrite(kBytes, 1, sizeof kBytes, file) == sizeof kBytes;
+  return std::fclose(file) == 0 && written;
+}
+
 inline bool Write(const std::string& dir) {
   bool ok = WriteImage(dir + "/palette.png", 7, 5, 2, PNG_COLOR_TYPE_PALETTE, false);
   ok = WriteImage(dir + "/grey4.png", 9, 9, 4, PNG_COLOR_TYPE_GRAY, true) && ok;
   ok = WriteImage(dir + "/rgba16.png", 4, 3, 16, PNG_COLOR_TYPE_RGB_ALPHA, false) && ok;
   ok = WriteImage(dir + "/rgb8.png", 6, 4, 8, PNG_COLOR_TYPE_RGB, false) && ok;
+  ok = WriteLongChunk(dir + "/long-chunk.png") && ok;
   return ok;
 }
 

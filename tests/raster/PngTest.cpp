@@ -259,6 +259,19 @@ TEST(Png, DamagedInputGivesNone) {
   EXPECT_EQ(PngDecodeCount(), before);
 }
 
+// The decoder refuses headers whose pixels could not fit in what the file can inflate to; an image
+// deflate squeezes as far as it goes must still pass that check.
+TEST(Png, MaximallyCompressedImagesStillDecode) {
+  Fixture f{"uniform grey", kGrey, 8, 2048, 2048, {}, {}, {}, -1, false, {}};
+  f.samples.assign(size_t{2048} * 2048, 0);
+  const Bytes file = WritePng(f);
+  ASSERT_FALSE(file.empty());
+  EXPECT_LT(file.size() * 1000, size_t{2048} * 2048) << "expected a file compressed over 1000 to 1";
+  const auto image = DecodePng(file.data(), file.size());
+  ASSERT_TRUE(image);
+  EXPECT_EQ(Show(image->Row(2047)[2047]), Show(G(0)));
+}
+
 TEST(Png, FilesAreCheckedForTheExtension) {
   const Bytes file = SmallRgb();
   const std::string dir = ::testing::TempDir();
