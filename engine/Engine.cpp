@@ -210,9 +210,9 @@ void Engine::RenderChunk(double* left, double* right, int frames, bool lowFlag, 
     AdvanceSilent(frames, phaserFlag);
     return;
   }
-  const Settings& set = settings_;
   if (avx2Kernel_) LoadVoiceLanes(bassFlag);
-  for (int i = 0; i < frames; ++i) {
+  int i = 0;
+  while (i < frames) {
     if (!fifo_.Empty() && fifo_.Front().offset == i) {
       // Note events read and write the voices themselves: the lanes go back before and come in after.
       if (avx2Kernel_) StoreVoiceLanes();
@@ -223,78 +223,104 @@ void Engine::RenderChunk(double* left, double* right, int frames, bool lowFlag, 
       }
       if (avx2Kernel_) LoadVoiceLanes(bassFlag);
     }
+    // A run of samples goes up to the next note event: nothing else reaches the voices.
+    int end = frames;
+    if (!fifo_.Empty() && fifo_.Front().offset > i && fifo_.Front().offset < end) end = fifo_.Front().offset;
 
-    stringEnvelope_.Tick();
-    synthEnvelope_.Tick();
-    bassEnvelope_.Tick();
-
-    // Lane 0 sums the 8' outputs, lane 1 the 4' outputs; they stay 0 while no voice is active.
-    Double2 stringSum = {0.0, 0.0}, synthSum = {0.0, 0.0};
-    if (activeVoices_ != 0) {
-      if (avx2Kernel_) {
-        const uint64_t ended =
-            avx2Kernel_(lanes_, laneGroups_, tones_.WaveSet(), &Engine::FinishEnvelopeStage, this, stringSum, synthSum);
-        if (ended != 0) {
-          activeVoices_ &= ~ended;
-          for (uint64_t e = ended; e != 0; e &= e - 1) voices_[__builtin_ctzll(e)].active = false;
-        }
-      } else {
-        RunVoices(bassFlag, stringSum, synthSum);
+    if (avx2Kernel_) {
+      // The voices first, a whole run of them, then the sections sample by sample; the voices take
+      // nothing from the sections, so the order of the work does not change a bit.
+      if (end - i > VoiceLanes::kMaxRun) end = i + VoiceLanes::kMaxRun;
+      RunVoiceLanes(end - i);
+      for (int j = i; j < end; ++j) {
+        RenderSample(left + j, right + j, runStrings_[j - i], runSynth_[j - i], lowFlag, bassFlag, phaserFlag);
+      }
+    } else {
+      for (int j = i; j < end; ++j) {
+        // Lane 0 sums the 8' outputs, lane 1 the 4' outputs; they stay 0 while no voice is active.
+        Double2 stringSum = {0.0, 0.0}, synthSum = {0.0, 0.0};
+        if (activeVoices_ != 0) RunVoices(bassFlag, stringSum, synthSum);
+        RenderSample(left + j, right + j, stringSum, synthSum, lowFlag, bassFlag, phaserFlag);
       }
     }
-    double string8 = stringSum[0], string4 = stringSum[1], synth8 = synthSum[0], synth4 = synthSum[1];
-
-    string8 = string8Stage_.Process(string8);
-    string4 = string4Stage_.Process(string4);
-    synth8 = synth8Stage_.Process(synth8);
-    synth4 = synth4Stage_.Process(synth4);
-
-    double s = (set.stringViola ? string8 : 0.0) + (set.stringViolin ? string4 : 0.0);
-    double y = ladder_.Process((set.synth8 ? synth8 : 0.0) + (set.synth4 ? synth4 : 0.0), vcfModulation_);
-    if (set.adsrToVca) y *= synthEnvelope_.value;
-
-    double t = 0.0;
-    if (lowFlag && !bassEnvelope_.IsIdle()) {
-      const ToneGenerator::Pair low = tones_.BassSamples(bassKey_);
-      const double g = set.bassVolume;
-      const double e = bassEnvelope_.value;
-      const double b16 = bass16Stage_.Process(g * low.first * e);
-      const double b8 = bass8Stage_.Process(g * low.second * e);
-      s += 1.66 * toneFilter_.Process((set.stringBass ? b16 : 0.0) + (set.stringCello ? b8 : 0.0));
-      if (bassFlag) t = 0.5 * bassFilter_.Process((set.bass16 ? b16 : 0.0) + (set.bass8 ? b8 : 0.0));
-    }
-
-    if (set.chorusSynth) s += y;
-    const double c = chorus_[0].Process(s) + chorus_[1].Process(s) + chorus_[2].Process(s);
-    const double strings = c * stringEnvelope_.value;
-
-    const double stringL = strings * gains_[0], stringR = strings * gains_[1];
-    const double synthL = y * gains_[2], synthR = y * gains_[3];
-    const double bassL = t * gains_[4], bassR = t * gains_[5];
-
-    double outL, outR;
-    if (phaserFlag) {
-      double phaserL = 0.0, phaserR = 0.0, directL = 0.0, directR = 0.0;
-      (set.phaserString ? phaserL : directL) += stringL;
-      (set.phaserString ? phaserR : directR) += stringR;
-      (set.phaserSynth ? phaserL : directL) += synthL;
-      (set.phaserSynth ? phaserR : directR) += synthR;
-      (set.phaserBass ? phaserL : directL) += bassL;
-      (set.phaserBass ? phaserR : directR) += bassR;
-      phaser_.Process(phaserL, phaserR);
-      outL = directL + phaserL;
-      outR = directR + phaserR;
-    } else {
-      outL = synthL + stringL + bassL;
-      outR = synthR + stringR + bassR;
-    }
-
-    delay_.Process(outL, outR);
-    left[i] = outL;
-    right[i] = outR;
-    tones_.AdvanceCounters();
+    i = end;
   }
   if (avx2Kernel_) StoreVoiceLanes();
+}
+
+// The sections after the voices for one sample: section envelopes, high-passes, ladder, bass voice,
+// chorus, phaser and delay.
+inline void Engine::RenderSample(double* left, double* right, Double2 stringSum, Double2 synthSum, bool lowFlag,
+                                 bool bassFlag, bool phaserFlag) {
+  const Settings& set = settings_;
+  stringEnvelope_.Tick();
+  synthEnvelope_.Tick();
+  bassEnvelope_.Tick();
+
+  double string8 = stringSum[0], string4 = stringSum[1], synth8 = synthSum[0], synth4 = synthSum[1];
+
+  string8 = string8Stage_.Process(string8);
+  string4 = string4Stage_.Process(string4);
+  synth8 = synth8Stage_.Process(synth8);
+  synth4 = synth4Stage_.Process(synth4);
+
+  double s = (set.stringViola ? string8 : 0.0) + (set.stringViolin ? string4 : 0.0);
+  double y = ladder_.Process((set.synth8 ? synth8 : 0.0) + (set.synth4 ? synth4 : 0.0), vcfModulation_);
+  if (set.adsrToVca) y *= synthEnvelope_.value;
+
+  double t = 0.0;
+  if (lowFlag && !bassEnvelope_.IsIdle()) {
+    const ToneGenerator::Pair low = tones_.BassSamples(bassKey_);
+    const double g = set.bassVolume;
+    const double e = bassEnvelope_.value;
+    const double b16 = bass16Stage_.Process(g * low.first * e);
+    const double b8 = bass8Stage_.Process(g * low.second * e);
+    s += 1.66 * toneFilter_.Process((set.stringBass ? b16 : 0.0) + (set.stringCello ? b8 : 0.0));
+    if (bassFlag) t = 0.5 * bassFilter_.Process((set.bass16 ? b16 : 0.0) + (set.bass8 ? b8 : 0.0));
+  }
+
+  if (set.chorusSynth) s += y;
+  const double c = chorus_[0].Process(s) + chorus_[1].Process(s) + chorus_[2].Process(s);
+  const double strings = c * stringEnvelope_.value;
+
+  const double stringL = strings * gains_[0], stringR = strings * gains_[1];
+  const double synthL = y * gains_[2], synthR = y * gains_[3];
+  const double bassL = t * gains_[4], bassR = t * gains_[5];
+
+  double outL, outR;
+  if (phaserFlag) {
+    double phaserL = 0.0, phaserR = 0.0, directL = 0.0, directR = 0.0;
+    (set.phaserString ? phaserL : directL) += stringL;
+    (set.phaserString ? phaserR : directR) += stringR;
+    (set.phaserSynth ? phaserL : directL) += synthL;
+    (set.phaserSynth ? phaserR : directR) += synthR;
+    (set.phaserBass ? phaserL : directL) += bassL;
+    (set.phaserBass ? phaserR : directR) += bassR;
+    phaser_.Process(phaserL, phaserR);
+    outL = directL + phaserL;
+    outR = directR + phaserR;
+  } else {
+    outL = synthL + stringL + bassL;
+    outR = synthR + stringR + bassR;
+  }
+
+  delay_.Process(outL, outR);
+  *left = outL;
+  *right = outR;
+  tones_.AdvanceCounters();
+}
+
+// The voices' sums for `frames` samples (at most VoiceLanes::kMaxRun) into runStrings_ and
+// runSynth_, through the AVX2 kernel.
+void Engine::RunVoiceLanes(int frames) {
+  if (activeVoices_ == 0) {
+    for (int i = 0; i < frames; ++i) runStrings_[i] = runSynth_[i] = Double2{0.0, 0.0};
+    return;
+  }
+  const uint64_t ended = avx2Kernel_(lanes_, laneGroups_, tones_.WaveSet(), &Engine::FinishEnvelopeStage, this,
+                                     frames, runStrings_, runSynth_);
+  activeVoices_ &= ~ended;
+  for (uint64_t e = ended; e != 0; e &= e - 1) voices_[__builtin_ctzll(e)].active = false;
 }
 
 // One sample of the active voices, one voice at a time with its 8' and 4' side by side. Voice i goes

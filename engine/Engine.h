@@ -152,7 +152,10 @@ class Engine {
   void Dispatch(const MidiMessage& message);
   bool NothingCanSound(bool phaserFlag) const;
   void AdvanceSilent(int frames, bool phaserFlag);
+  void RenderSample(double* left, double* right, Double2 stringSum, Double2 synthSum, bool lowFlag, bool bassFlag,
+                    bool phaserFlag);
   void RunVoices(bool bassFlag, Double2& strings, Double2& synth);
+  void RunVoiceLanes(int frames);
   void LoadVoiceLanes(bool bassFlag);
   void StoreVoiceLanes();
   static void FinishEnvelopeStage(void* owner, VoiceGroup& lanes, int lane, int voice);
@@ -196,6 +199,8 @@ class Engine {
   VoiceKernel avx2Kernel_ = Avx2VoiceKernel();
   VoiceLanes lanes_ = {};
   uint32_t laneGroups_ = 0;  // groups of four voices copied into lanes_
+  Double2 runStrings_[VoiceLanes::kMaxRun] = {};  // the kernel's sums for a run of samples
+  Double2 runSynth_[VoiceLanes::kMaxRun] = {};
   int silentChunks_ = 0;
 
   Settings settings_;

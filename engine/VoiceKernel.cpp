@@ -39,21 +39,18 @@ inline D FlushNonNormalLanes(D x) {
   return reinterpret_cast<D>(_mm256_and_pd(Pd(x), normal));
 }
 
-// The samples at the voices' phases, by gathers; the phases then advance by one sample.
-inline void Samples(VoiceGroup& v, const double* wave, D& eight, D& four) {
-  const __m128i phase = _mm_loadu_si128(reinterpret_cast<const __m128i*>(v.phase));
-  _mm_storeu_si128(reinterpret_cast<__m128i*>(v.phase),
-                   _mm_add_epi32(phase, _mm_loadu_si128(reinterpret_cast<const __m128i*>(v.increment))));
+// The samples at the voices' phases, by gathers.
+inline void Samples(__m128i phase, __m128i offset8, __m128i offset4, const double* wave, D& eight, D& four) {
   const __m128i mask = _mm_set1_epi32(4095);
-  const __m128i index8 = _mm_add_epi32(_mm_and_si128(_mm_srli_epi32(phase, 17), mask),
-                                       _mm_loadu_si128(reinterpret_cast<const __m128i*>(v.offset8)));
-  const __m128i index4 = _mm_add_epi32(_mm_and_si128(_mm_srli_epi32(phase, 16), mask),
-                                       _mm_loadu_si128(reinterpret_cast<const __m128i*>(v.offset4)));
+  const __m128i index8 = _mm_add_epi32(_mm_and_si128(_mm_srli_epi32(phase, 17), mask), offset8);
+  const __m128i index4 = _mm_add_epi32(_mm_and_si128(_mm_srli_epi32(phase, 16), mask), offset4);
   // The masked form with every lane enabled: the plain one starts from an undefined register.
   const __m256d every = _mm256_castsi256_pd(_mm256_set1_epi64x(-1));
   eight = reinterpret_cast<D>(_mm256_mask_i32gather_pd(_mm256_setzero_pd(), wave, index8, every, 8));
   four = reinterpret_cast<D>(_mm256_mask_i32gather_pd(_mm256_setzero_pd(), wave, index4, every, 8));
 }
+
+inline __m128i LoadInts(const void* p) { return _mm_loadu_si128(static_cast<const __m128i*>(p)); }
 
 // (lane 0 + lane 1) + (lane 2 + lane 3).
 inline double SumOfFour(D sums) {
@@ -77,63 +74,211 @@ inline void Store(void* p, V v) {
 
 inline D And(D v, M mask) { return reinterpret_cast<D>(reinterpret_cast<M>(v) & mask); }
 
-// Bits of `v` where `mask` is set, of `otherwise` elsewhere.
+// Bits of `v` where `mask` is set, of `otherwise` elsewhere (masks are all ones or all zeros).
 inline D Blend(M mask, D v, D otherwise) {
-  return reinterpret_cast<D>((reinterpret_cast<M>(v) & mask) | (reinterpret_cast<M>(otherwise) & ~mask));
+  return reinterpret_cast<D>(_mm256_blendv_pd(Pd(otherwise), Pd(v), Pd(reinterpret_cast<D>(mask))));
 }
 
-uint64_t Run(VoiceLanes& lanes, uint32_t groups, const double* wave, FinishEnvelopeStage finish, void* owner,
-           Double2& strings, Double2& synth) {
-  // Partial sums of string 8', string 4', synth 8', synth 4', lane k for voices k, k + 4, ... They
-  // start at +0, and adding the +0 of an inactive lane leaves them unchanged.
-  D string8 = {}, string4 = {}, synth8 = {}, synth4 = {};
-  uint64_t ended = 0;
-  for (uint32_t m = groups; m != 0; m &= m - 1) {
-    const int g = __builtin_ctz(m);
-    VoiceGroup& v = lanes.group[g];
+__attribute__((noinline)) void FinishLanes(VoiceGroup& v, int g, int bits, FinishEnvelopeStage finish, void* owner) {
+  for (int k = 0; k < 4; ++k) {
+    if (bits & (1 << k)) finish(owner, v, k, g * VoiceGroup::kSize + k);
+  }
+}
+
+// One group's state, held in registers through a run. The envelope stage changes only when the
+// owner finishes a lane, so its masks are worked out then and not every sample.
+struct GroupState {
+  VoiceGroup* v;
+  int g;
+  D value, target, coefficient, stage, state8, state4, a8, a4, b8, b4;
+  M active, toSynth;
+  M idle, attack, release;  // lanes in stage 0, 1 and 3
+  bool idleActive;           // an active lane is idle and must be marked inactive
+  __m128i phase, increment, offset8, offset4;
+  uint64_t ended;
+
+  void Load(VoiceGroup& group, int index) {
+    v = &group;
+    g = index;
+    value = avx2::Load<D>(group.value);
+    target = avx2::Load<D>(group.target);
+    coefficient = avx2::Load<D>(group.coefficient);
+    stage = avx2::Load<D>(group.stage);
+    state8 = avx2::Load<D>(group.state8);
+    state4 = avx2::Load<D>(group.state4);
+    a8 = avx2::Load<D>(group.a8);
+    a4 = avx2::Load<D>(group.a4);
+    b8 = avx2::Load<D>(group.b8);
+    b4 = avx2::Load<D>(group.b4);
+    active = avx2::Load<M>(group.active);
+    toSynth = avx2::Load<M>(group.synth);
+    phase = LoadInts(group.phase);
+    increment = LoadInts(group.increment);
+    offset8 = LoadInts(group.offset8);
+    offset4 = LoadInts(group.offset4);
+    ended = 0;
+    StageChanged();
+  }
+
+  void StageChanged() {
+    idle = Eq(stage, 0.0);
+    attack = Eq(stage, 1.0);
+    release = Eq(stage, 3.0);
+    idleActive = Bits(active & idle) != 0;
+  }
+
+  // Every lane active with a running envelope: the lanes need no masking.
+  bool AllLive() const { return Bits(active & ~idle) == 0xF; }
+
+  void Store() const {
+    avx2::Store(v->value, value);
+    avx2::Store(v->state8, state8);
+    avx2::Store(v->state4, state4);
+    avx2::Store(v->active, active);
+    avx2::Store(v->synth, toSynth);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(v->phase), phase);
+  }
+
+  // One sample: the outputs of the 8' and 4' filters, 0 in the inactive lanes, and the lanes that
+  // feed the synth sums (as they were before a lane went idle at this sample). With kAllLive every
+  // lane is active and running; returns false when that stops being so after this sample.
+  template <bool kAllLive>
+  inline bool Step(const double* wave, FinishEnvelopeStage finish, void* owner, D& out8, D& out4, M& synthMask) {
     // Envelope::Tick for the active lanes that are not idle.
-    D stage = Load<D>(v.stage);
-    const M active = Load<M>(v.active);
-    const M live = active & Ne(stage, 0.0);
-    D value = Load<D>(v.value);
-    value = Blend(live, value + (Load<D>(v.target) - value) * Load<D>(v.coefficient), value);
-    Store(v.value, value);
-    const M finished = live & ((Eq(stage, 1.0) & Ge(value, 1.0)) | (Eq(stage, 3.0) & Le(value, 0.0)));
-    if (const int bits = Bits(finished)) {
-      for (int k = 0; k < 4; ++k) {
-        if (bits & (1 << k)) finish(owner, v, k, g * VoiceGroup::kSize + k);
-      }
-      value = Load<D>(v.value);
-      stage = Load<D>(v.stage);
+    const D ticked = value + (target - value) * coefficient;
+    value = kAllLive ? ticked : Blend(active & ~idle, ticked, value);
+    const M finished = (attack & Ge(value, 1.0)) | (release & Le(value, 0.0));
+    if (const int bits = Bits(kAllLive ? finished : finished & active)) {
+      // The owner changes the stage of the finished lanes; their envelope comes back from the group.
+      avx2::Store(v->value, value);
+      FinishLanes(*v, g, bits, finish, owner);
+      value = avx2::Load<D>(v->value);
+      stage = avx2::Load<D>(v->stage);
+      target = avx2::Load<D>(v->target);
+      coefficient = avx2::Load<D>(v->coefficient);
+      StageChanged();
     }
 
     // Samples through the envelope and the tone filters.
     D eight, four;
-    Samples(v, wave, eight, four);
+    Samples(phase, offset8, offset4, wave, eight, four);
+    phase = _mm_add_epi32(phase, increment);
     const D x8 = FlushNonNormalLanes(value * eight);
     const D x4 = FlushNonNormalLanes(value * four);
-    const D state8 = Load<D>(v.state8);
-    const D state4 = Load<D>(v.state4);
-    const D y8 = FlushNonNormalLanes(Load<D>(v.a8) * state8 + Load<D>(v.b8) * x8);
-    const D y4 = FlushNonNormalLanes(Load<D>(v.a4) * state4 + Load<D>(v.b4) * x4);
-    Store(v.state8, Blend(active, y8, state8));
-    Store(v.state4, Blend(active, y4, state4));
-    const M toSynth = Load<M>(v.synth);
-    string8 += And(y8, active);
-    string4 += And(y4, active);
-    synth8 += And(y8, toSynth);
-    synth4 += And(y4, toSynth);
+    const D y8 = FlushNonNormalLanes(a8 * state8 + b8 * x8);
+    const D y4 = FlushNonNormalLanes(a4 * state4 + b4 * x4);
+    if (kAllLive) {
+      state8 = out8 = y8;
+      state4 = out4 = y4;
+    } else {
+      state8 = Blend(active, y8, state8);
+      state4 = Blend(active, y4, state4);
+      out8 = And(y8, active);
+      out4 = And(y4, active);
+    }
+    synthMask = toSynth;
 
     // A voice stays active only while its envelope is not idle.
-    const M done = active & Eq(stage, 0.0);
-    if (const int bits = Bits(done)) {
-      ended |= static_cast<uint64_t>(bits) << (g * VoiceGroup::kSize);
-      Store(v.active, active & ~done);
-      Store(v.synth, toSynth & ~done);
+    if (idleActive) {
+      const M done = active & idle;
+      ended |= static_cast<uint64_t>(Bits(done)) << (g * VoiceGroup::kSize);
+      active &= ~done;
+      toSynth &= ~done;
+      idleActive = false;
+      return false;
     }
+    return true;
   }
-  strings = Double2{SumOfFour(string8), SumOfFour(string4)};
-  synth = Double2{SumOfFour(synth8), SumOfFour(synth4)};
+};
+
+// Samples from..frames-1 of one group, or of two side by side (`b` after `a` in every sum): two
+// groups give the processor two independent filter and envelope chains to overlap. With kAllLive
+// it stops after the sample at which a lane went idle; returns the next sample.
+template <bool kFeedsSynth, bool kPair, bool kAllLive>
+int RunGroups(GroupState& aState, GroupState& bState, const double* wave, FinishEnvelopeStage finish, void* owner,
+              int from, int frames, double (*partial)[4][VoiceGroup::kSize]) {
+  // Working copies whose address never escapes, so that they can live in registers.
+  GroupState a = aState, b = bState;
+  int i = from;
+  while (i < frames) {
+    D a8, a4, b8 = {}, b4 = {};
+    M aSynth, bSynth = {};
+    bool live = a.Step<kAllLive>(wave, finish, owner, a8, a4, aSynth);
+    if (kPair) live = b.Step<kAllLive>(wave, finish, owner, b8, b4, bSynth) && live;
+    double (*sums)[VoiceGroup::kSize] = partial[i];
+    D s8 = Load<D>(sums[0]) + a8, s4 = Load<D>(sums[1]) + a4;
+    if (kPair) {
+      s8 += b8;
+      s4 += b4;
+    }
+    Store(sums[0], s8);
+    Store(sums[1], s4);
+    if (kFeedsSynth) {
+      D t8 = Load<D>(sums[2]) + And(a8, aSynth), t4 = Load<D>(sums[3]) + And(a4, aSynth);
+      if (kPair) {
+        t8 += And(b8, bSynth);
+        t4 += And(b4, bSynth);
+      }
+      Store(sums[2], t8);
+      Store(sums[3], t4);
+    }
+    ++i;
+    if (kAllLive && !live) break;
+  }
+  aState = a;
+  if (kPair) bState = b;
+  return i;
+}
+
+template <bool kFeedsSynth, bool kPair>
+void RunGroupsFrom(GroupState& a, GroupState& b, const double* wave, FinishEnvelopeStage finish, void* owner,
+                   int frames, double (*partial)[4][VoiceGroup::kSize]) {
+  int i = 0;
+  if (a.AllLive() && (!kPair || b.AllLive())) {
+    i = RunGroups<kFeedsSynth, kPair, true>(a, b, wave, finish, owner, 0, frames, partial);
+  }
+  RunGroups<kFeedsSynth, kPair, false>(a, b, wave, finish, owner, i, frames, partial);
+}
+
+uint64_t Run(VoiceLanes& lanes, uint32_t groups, const double* wave, FinishEnvelopeStage finish, void* owner,
+             int frames, Double2* strings, Double2* synth) {
+  if (frames > VoiceLanes::kMaxRun) frames = VoiceLanes::kMaxRun;
+  if (frames <= 0) return 0;
+  // The partial sums start at +0; adding the +0 of an inactive lane leaves them unchanged.
+  std::memset(lanes.partial, 0, sizeof(lanes.partial[0]) * static_cast<size_t>(frames));
+  uint64_t ended = 0;
+  GroupState a, b;
+  for (uint32_t m = groups; m != 0;) {
+    const int first = __builtin_ctz(m);
+    m &= m - 1;
+    a.Load(lanes.group[first], first);
+    // A lane leaves the synth sums only by going idle, so a group without one never feeds them.
+    bool feedsSynth = Bits(a.toSynth) != 0;
+    if (m != 0) {
+      const int second = __builtin_ctz(m);
+      m &= m - 1;
+      b.Load(lanes.group[second], second);
+      feedsSynth = feedsSynth || Bits(b.toSynth) != 0;
+      if (feedsSynth) {
+        RunGroupsFrom<true, true>(a, b, wave, finish, owner, frames, lanes.partial);
+      } else {
+        RunGroupsFrom<false, true>(a, b, wave, finish, owner, frames, lanes.partial);
+      }
+      b.Store();
+      ended |= b.ended;
+    } else if (feedsSynth) {
+      RunGroupsFrom<true, false>(a, a, wave, finish, owner, frames, lanes.partial);
+    } else {
+      RunGroupsFrom<false, false>(a, a, wave, finish, owner, frames, lanes.partial);
+    }
+    a.Store();
+    ended |= a.ended;
+  }
+  for (int i = 0; i < frames; ++i) {
+    const double (*sums)[VoiceGroup::kSize] = lanes.partial[i];
+    strings[i] = Double2{SumOfFour(Load<D>(sums[0])), SumOfFour(Load<D>(sums[1]))};
+    synth[i] = Double2{SumOfFour(Load<D>(sums[2])), SumOfFour(Load<D>(sums[3]))};
+  }
   return ended;
 }
 

@@ -25,21 +25,28 @@ struct VoiceGroup {
 
 struct VoiceLanes {
   static constexpr int kGroups = 16;
+  // The longest run of samples one kernel call renders.
+  static constexpr int kMaxRun = 64;
   VoiceGroup group[kGroups];
+  // Per sample of a run, the four partial sums (lane k for voices k, k + 4, ...) of string 8',
+  // string 4', synth 8' and synth 4', in that order.
+  alignas(32) double partial[kMaxRun][4][VoiceGroup::kSize];
 };
 
 // Called for a voice whose envelope must change stage (attack reached 1, release reached 0): the
 // owner finishes it in the group's lanes before the sample goes on.
 typedef void (*FinishEnvelopeStage)(void* owner, VoiceGroup& group, int lane, int voice);
 
-// One sample of the voices in the groups of `groups` (bit g: voices 4g..4g+3), four voices per
-// instruction: ticks each active voice's envelope, reads its samples (and advances its phase), scales
-// them by the envelope, runs its tone filters and sums its 8' and 4' outputs into `strings` (lanes 0
-// and 1) and, for synth voices, into `synth`. Voice i goes into partial sum i mod 4, and the partial
-// sums are added as (0 + 1) + (2 + 3), as the engine's per-voice loop does. Returns the voices whose
-// envelope is idle, which it marks inactive.
+// `frames` (at most kMaxRun) samples of the voices in the groups of `groups` (bit g: voices
+// 4g..4g+3), four voices per instruction, one group at a time through the whole run: per sample it
+// ticks each active voice's envelope, reads its samples (and advances its phase), scales them by the
+// envelope, runs its tone filters and sums its 8' and 4' outputs into `strings[i]` (lanes 0 and 1)
+// and, for synth voices, into `synth[i]`. Voice v goes into partial sum v mod 4, the groups in
+// ascending order, and the partial sums are added as (0 + 1) + (2 + 3), as the engine's per-voice
+// loop does sample by sample. Returns the voices whose envelope went idle, which it marks inactive.
 typedef uint64_t (*VoiceKernel)(VoiceLanes& lanes, uint32_t groups, const double* waveSet,
-                                FinishEnvelopeStage finish, void* owner, Double2& strings, Double2& synth);
+                                FinishEnvelopeStage finish, void* owner, int frames, Double2* strings,
+                                Double2* synth);
 
 // The AVX2 kernel when this processor has AVX2, else null.
 VoiceKernel Avx2VoiceKernel();

@@ -93,6 +93,15 @@ class RenderScenario {
     Blocks(1.5);
     Midi(30, 0x90, 61, 100);
     Blocks(0.5);
+    // Every voice sounding, then single keys let go with a short release: voices end one at a time
+    // while the others of their group of four play on.
+    inst_.SetPlain(kRelease, 0.05);
+    for (int k = 36; k < 100; ++k) Midi(k % 256, 0x90, k, 100);
+    Blocks(0.2);
+    for (int k = 40; k < 100; k += 7) Midi((k * 5) % 256, 0x80, k, 0);
+    Blocks(0.3);
+    Midi(0, 0xB0, 123, 0);
+    Blocks(0.3);
   }
 
  private:
