@@ -32,11 +32,14 @@ inline M Ne(D x, double c) { return Mask(_mm256_cmp_pd(Pd(x), _mm256_set1_pd(c),
 inline M Ge(D x, double c) { return Mask(_mm256_cmp_pd(Pd(x), _mm256_set1_pd(c), _CMP_GE_OQ)); }
 inline M Le(D x, double c) { return Mask(_mm256_cmp_pd(Pd(x), _mm256_set1_pd(c), _CMP_LE_OQ)); }
 inline int Bits(M m) { return _mm256_movemask_pd(Pd(reinterpret_cast<D>(m))); }
+// x where it is a normal number, +0 where it is zero, subnormal, infinite or NaN, by integer
+// arithmetic on the magnitude's bits: adding 0x7FF0...0 (2^63 - 2^52) maps exactly the normal magnitudes
+// [2^52, 0x7FF0...0) below -2^53, so one signed comparison tells them.
 inline D FlushNonNormalLanes(D x) {
-  const __m256d magnitude = _mm256_andnot_pd(_mm256_set1_pd(-0.0), Pd(x));
-  const __m256d normal = _mm256_and_pd(_mm256_cmp_pd(magnitude, _mm256_set1_pd(DBL_MIN), _CMP_GE_OQ),
-                                       _mm256_cmp_pd(magnitude, _mm256_set1_pd(DBL_MAX), _CMP_LE_OQ));
-  return reinterpret_cast<D>(_mm256_and_pd(Pd(x), normal));
+  const __m256i magnitude = _mm256_and_si256(reinterpret_cast<__m256i>(x), _mm256_set1_epi64x(INT64_MAX));
+  const __m256i shifted = _mm256_add_epi64(magnitude, _mm256_set1_epi64x(INT64_C(0x7FF0000000000000)));
+  const __m256i normal = _mm256_cmpgt_epi64(_mm256_set1_epi64x(-(INT64_C(1) << 53)), shifted);
+  return reinterpret_cast<D>(_mm256_and_si256(reinterpret_cast<__m256i>(x), normal));
 }
 
 // The samples at the voices' phases, by gathers.
