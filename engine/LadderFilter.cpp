@@ -34,11 +34,13 @@ void LadderFilter::SetSampleRate(double rate) {
   s1_ = s2_ = s3_ = s4_ = 0.0;
   ran_ = false;
   quiet_ = true;
+  started_ = false;
   g4_ = g_ = u_ = outputGain_ = normalizer_ = 0.0;
 }
 
 void LadderFilter::SetCutoffParameter(double v) {
   targetIndex_ = static_cast<int>(ClampUnit(v) * kCutoffRange);
+  if (!started_) currentIndex_ = targetIndex_;
   glideStep_ = currentIndex_ < targetIndex_ ? 1 : currentIndex_ > targetIndex_ ? -1 : 0;
 }
 
@@ -49,6 +51,7 @@ void LadderFilter::SetResonanceParameter(double v) {
 
 void LadderFilter::AdvanceSilent(int samples, double modulation) {
   if (samples <= 0) return;
+  started_ = true;
   // Only the last sample's coefficients survive, and they depend on nothing but its index.
   for (int n = 0; n < samples && currentIndex_ != targetIndex_; ++n) Glide();
   const int i = CutoffIndex(modulation);

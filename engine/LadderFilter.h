@@ -38,6 +38,8 @@ class LadderFilter {
   static constexpr double kSettleLevel = 1e-10;
 
   // VCF Cutoff, 0..1: target = v * 16160 pitch units; the cutoff glides there by one unit per sample.
+  // Before the first sample after a reset there is nothing to smooth: the cutoff starts at the
+  // target, so a note at the very start of a render is not swept up from the bottom of the range.
   void SetCutoffParameter(double v);
   // VCF Resonance, 0..1: resonance = v * 0.9; coefficients are recomputed at the next sample.
   void SetResonanceParameter(double v);
@@ -90,6 +92,7 @@ class LadderFilter {
   double offset_ = 1e-13;  // anti-denormal offset, sign flipped every sample
   bool ran_ = false;       // Process ran since the last SettleIfQuiet
   bool quiet_ = true;      // ... and saw only zero input and states below kSettleLevel
+  bool started_ = false;   // a sample ran (or was skipped) since the last SetSampleRate
   std::vector<double> w_;  // 2 pi f / rate for pitch 0..17280
   std::vector<double> k_;  // loop gain at full resonance for the same pitches
 };
@@ -129,6 +132,7 @@ inline double LadderFilter::Process(double input, double modulation) {
   const double y4 = s4_ + g * y3;
   s4_ = g * y3 - u * y4;
   ran_ = true;
+  started_ = true;
   quiet_ = quiet_ && input == 0.0 && std::fabs(s1_) < kSettleLevel && std::fabs(s2_) < kSettleLevel &&
            std::fabs(s3_) < kSettleLevel && std::fabs(s4_) < kSettleLevel;
   return m * outputGain_;

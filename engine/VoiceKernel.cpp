@@ -28,7 +28,6 @@ typedef int64_t M __attribute__((vector_size(32)));
 inline __m256d Pd(D v) { return reinterpret_cast<__m256d>(v); }
 inline M Mask(__m256d v) { return reinterpret_cast<M>(v); }
 inline M Eq(D x, double c) { return Mask(_mm256_cmp_pd(Pd(x), _mm256_set1_pd(c), _CMP_EQ_OQ)); }
-inline M Ne(D x, double c) { return Mask(_mm256_cmp_pd(Pd(x), _mm256_set1_pd(c), _CMP_NEQ_UQ)); }
 inline M Ge(D x, double c) { return Mask(_mm256_cmp_pd(Pd(x), _mm256_set1_pd(c), _CMP_GE_OQ)); }
 inline M Le(D x, double c) { return Mask(_mm256_cmp_pd(Pd(x), _mm256_set1_pd(c), _CMP_LE_OQ)); }
 inline int Bits(M m) { return _mm256_movemask_pd(Pd(reinterpret_cast<D>(m))); }
