@@ -161,6 +161,9 @@ class IGraphics {
   virtual bool OpenWindow(void* parent);
   // The host's editor-close call: destroys the window; the controls stay.
   virtual void CloseWindow() {}
+  // Closes the window and returns only once no thread of this editor runs any more, however long
+  // that takes: the last call before the plug-in that the editor draws goes away.
+  virtual void CloseAllWindows() { CloseWindow(); }
   virtual void* NativeWindow() const { return nullptr; }
   // The clipboard's text as UTF-8, or empty.
   virtual std::string ClipboardText() { return {}; }

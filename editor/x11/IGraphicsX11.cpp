@@ -573,7 +573,10 @@ bool X11Session::FinishEntry() {
 
 IGraphicsX11::IGraphicsX11(EditorHost* plug, int width, int height) : IGraphics(plug, width, height) {}
 
-IGraphicsX11::~IGraphicsX11() {
+IGraphicsX11::~IGraphicsX11() { CloseAllWindows(); }
+
+void IGraphicsX11::CloseAllWindows() {
+  mOpen.store(false, std::memory_order_release);
   if (mSession) mSession->Stop(INT_MAX);
   mSession.reset();
   ReapClosed(true);

@@ -46,6 +46,7 @@ class IGraphicsX11 : public IGraphics {
   // parent is the host's X11 window id. False fast when there is no display or it cannot be reached.
   bool OpenWindow(void* parent) override;
   void CloseWindow() override;
+  void CloseAllWindows() override;
   void* NativeWindow() const override;
   std::string HostProgramFolder() override;
   std::string ModuleFolder() override;

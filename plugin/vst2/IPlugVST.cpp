@@ -137,7 +137,9 @@ VstIntPtr VST_CALLBACK IPlugVST::VSTDispatcher(AEffect* effect, VstInt32 opcode,
   std::unique_lock<std::recursive_mutex> lock(plug->Mutex());
   if (opcode == effClose) {
     lock.unlock();
-    if (plug->GetGUI() && plug->GetGUI()->IsWindowOpen()) plug->GetGUI()->CloseWindow();  // no effEditClose came
+    // The window may still be open (no effEditClose came), and a window closed earlier may still be
+    // finishing on its own thread: none may outlive the state it draws.
+    if (plug->GetGUI()) plug->GetGUI()->CloseAllWindows();
     delete plug;
     return 0;
   }
