@@ -1,26 +1,9 @@
 #include "editor/headless/IGraphicsHeadless.h"
 
-#include <dlfcn.h>
-#include <unistd.h>
-
-#include <climits>
-
 #include "editor/EditorFactory.h"
-
 #include "editor/IControl.h"
 #include "editor/PopupMenu.h"
-
-#include <dlfcn.h>
-#include <unistd.h>
-
-namespace {
-
-std::string FolderWithSeparator(const std::string& path) {
-  const size_t cut = path.rfind('/');
-  return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
-}
-
-}  // namespace
+#include "editor/linux/ProcessFolders.h"
 
 void IGraphicsHeadless::ClearRecords() {
   mMessages.clear();
@@ -157,20 +140,9 @@ bool IGraphicsHeadless::OpenWindow(void*) {
   return true;
 }
 
-std::string IGraphicsHeadless::HostProgramFolder() {
-  char path[PATH_MAX];
-  const ssize_t length = readlink("/proc/self/exe", path, sizeof(path) - 1);
-  if (length <= 0) return {};
-  return FolderWithSeparator(std::string(path, static_cast<size_t>(length)));
-}
+std::string IGraphicsHeadless::HostProgramFolder() { return RunningProgramFolder(); }
 
-std::string IGraphicsHeadless::ModuleFolder() {
-  Dl_info info{};
-  if (!dladdr(reinterpret_cast<void*>(&FolderWithSeparator), &info) || !info.dli_fname) return {};
-  char resolved[PATH_MAX];
-  if (!realpath(info.dli_fname, resolved)) return {};
-  return FolderWithSeparator(resolved);
-}
+std::string IGraphicsHeadless::ModuleFolder() { return ThisModuleFolder(); }
 
 // The editor of programs built from the libraries (tests and tools). Weak: the Linux module links the
 // X11 layer's factory, which takes its place there.

@@ -2,7 +2,6 @@
 
 #include <X11/Xatom.h>
 #include <X11/keysym.h>
-#include <dlfcn.h>
 #include <fcntl.h>
 #include <netdb.h>
 #include <poll.h>
@@ -21,6 +20,7 @@
 #include "editor/EditorHost.h"
 #include "editor/IControl.h"
 #include "editor/PopupMenu.h"
+#include "editor/linux/ProcessFolders.h"
 #include "editor/x11/X11Session.h"
 
 namespace {
@@ -29,11 +29,6 @@ constexpr int kCloseWaitMs = 1000;
 constexpr int kConnectTimeoutMs = 1000;
 constexpr Time kDoubleClickMs = 500;
 constexpr int kDoubleClickDistance = 4;
-
-std::string FolderWithSeparator(const std::string& path) {
-  const size_t cut = path.rfind('/');
-  return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
-}
 
 // A display on another host is reached over TCP; an unreachable one would stall XOpenDisplay for as
 // long as the system's connect timeout, so it is tried first with a short one. Local displays fail fast.
@@ -733,20 +728,9 @@ void IGraphicsX11::PromptForFile(std::string& file, int action, std::string& fol
   folder = FolderWithSeparator(output);
 }
 
-std::string IGraphicsX11::HostProgramFolder() {
-  char path[PATH_MAX];
-  const ssize_t length = readlink("/proc/self/exe", path, sizeof(path) - 1);
-  if (length <= 0) return {};
-  return FolderWithSeparator(std::string(path, static_cast<size_t>(length)));
-}
+std::string IGraphicsX11::HostProgramFolder() { return RunningProgramFolder(); }
 
-std::string IGraphicsX11::ModuleFolder() {
-  Dl_info info{};
-  if (!dladdr(reinterpret_cast<void*>(&FolderWithSeparator), &info) || !info.dli_fname) return {};
-  char resolved[PATH_MAX];
-  if (!realpath(info.dli_fname, resolved)) return {};
-  return FolderWithSeparator(resolved);
-}
+std::string IGraphicsX11::ModuleFolder() { return ThisModuleFolder(); }
 
 std::unique_ptr<IGraphics> CreatePlatformEditor(EditorHost* plug, int width, int height) {
   return std::make_unique<IGraphicsX11>(plug, width, height);
