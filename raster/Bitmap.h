@@ -90,6 +90,9 @@ class LICE_SysBitmap : public LICE_IBitmap {
 
  private:
   void Release();
+  // The platform's pixel store for allocatedWidth x height (allocatedWidth a multiple of 4): sets
+  // mPixels, or leaves it null and returns false.
+  bool Allocate(int allocatedWidth, int height);
 
   LICE_pixel* mPixels = nullptr;
   int mWidth = 0;

@@ -5,8 +5,9 @@
 
 #include <atomic>
 #include <csetjmp>
-#include <cstdlib>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <mutex>
@@ -126,6 +127,29 @@ bool Decode(png_structp png, png_infop info, size_t fileBytes, Decoding& out) {
   return true;
 }
 
+// Reads a whole file; false when it cannot be read or holds more than maxBytes.
+bool ReadFile(const char* path, size_t maxBytes, std::vector<unsigned char>& bytes) {
+  bytes.clear();
+  std::FILE* file = raster_platform::OpenForReading(path);
+  if (!file) return false;
+  bool ok = true;
+  unsigned char buffer[65536];
+  for (;;) {
+    const size_t got = std::fread(buffer, 1, sizeof buffer, file);
+    if (got > maxBytes - bytes.size()) {
+      ok = false;
+      break;
+    }
+    bytes.insert(bytes.end(), buffer, buffer + got);
+    if (got < sizeof buffer) {
+      ok = !std::ferror(file);
+      break;
+    }
+  }
+  std::fclose(file);
+  return ok;
+}
+
 }  // namespace
 
 std::unique_ptr<LICE_MemBitmap> DecodePng(const void* data, size_t size) {
@@ -166,7 +190,7 @@ std::unique_ptr<LICE_MemBitmap> LoadPngFile(const char* path, bool checkExtensio
     }
   }
   std::vector<unsigned char> bytes;
-  if (!raster_platform::ReadFile(path, kMaxFileBytes, bytes)) return nullptr;
+  if (!ReadFile(path, kMaxFileBytes, bytes)) return nullptr;
   return DecodePng(bytes.data(), bytes.size());
 }
 

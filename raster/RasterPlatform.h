@@ -3,7 +3,7 @@
 #pragma once
 
 #include <cstddef>
-#include <vector>
+#include <cstdio>
 
 #include "raster/CachedFont.h"
 
@@ -34,9 +34,9 @@ bool DrawTextNative(LICE_FontHandle font, LICE_IBitmap* bitmap, const char* text
 // True when native drawing may be preferred for opaque text (Windows outside Wine).
 bool NativeTextAvailable();
 
-// Reads a whole file; the path is tried as UTF-8 and then as a narrow path. False when it cannot be
-// read or holds more than maxBytes.
-bool ReadFile(const char* path, size_t maxBytes, std::vector<unsigned char>& bytes);
+// Opens a file for binary reading; the path is tried as UTF-8 and then as a narrow path. Null when
+// it cannot be opened.
+std::FILE* OpenForReading(const char* path);
 
 // The module's own image resource with this identifier (Windows: type "PNG"); false when there is none.
 bool FindModuleImage(void* module, int id, const void*& data, size_t& size);

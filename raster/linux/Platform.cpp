@@ -6,27 +6,7 @@
 
 namespace raster_platform {
 
-bool ReadFile(const char* path, size_t maxBytes, std::vector<unsigned char>& bytes) {
-  bytes.clear();
-  std::FILE* file = std::fopen(path, "rb");
-  if (!file) return false;
-  bool ok = true;
-  unsigned char buffer[65536];
-  for (;;) {
-    const size_t got = std::fread(buffer, 1, sizeof buffer, file);
-    if (got > maxBytes - bytes.size()) {
-      ok = false;
-      break;
-    }
-    bytes.insert(bytes.end(), buffer, buffer + got);
-    if (got < sizeof buffer) {
-      ok = !std::ferror(file);
-      break;
-    }
-  }
-  std::fclose(file);
-  return ok;
-}
+std::FILE* OpenForReading(const char* path) { return std::fopen(path, "rb"); }
 
 bool FindModuleImage(void*, int, const void*&, size_t&) { return false; }
 

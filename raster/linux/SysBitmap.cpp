@@ -1,5 +1,4 @@
-// LICE_SysBitmap without a window system: plain memory, allocated width rounded up to 4 pixels, no
-// device context.
+// LICE_SysBitmap without a window system: plain memory, no device context.
 #include <cstdint>
 #include <cstdlib>
 
@@ -17,28 +16,9 @@ void LICE_SysBitmap::Release() {
   mDC = mDIB = mOldBitmap = nullptr;
 }
 
-bool LICE_SysBitmap::Resize(int width, int height) {
-  if (width == mWidth && height == mHeight) return false;
-  const bool wasEmpty = mWidth == 0 && mHeight == 0;
-  if (width <= 0 || height <= 0) {
-    Release();
-    return !wasEmpty;
-  }
-  if (width <= mAllocatedWidth && height <= mAllocatedHeight) {
-    mWidth = width;
-    mHeight = height;
-    return true;
-  }
-  Release();
-  if (width > INT32_MAX - 3) return !wasEmpty;
-  const int allocatedWidth = (width + 3) & ~3;
-  if (static_cast<size_t>(allocatedWidth) > SIZE_MAX / 4 / static_cast<size_t>(height)) return !wasEmpty;
+bool LICE_SysBitmap::Allocate(int allocatedWidth, int height) {
+  if (static_cast<size_t>(allocatedWidth) > SIZE_MAX / 4 / static_cast<size_t>(height)) return false;
   mPixels = static_cast<LICE_pixel*>(
       std::calloc(static_cast<size_t>(allocatedWidth) * static_cast<size_t>(height), sizeof(LICE_pixel)));
-  if (!mPixels) return !wasEmpty;
-  mWidth = width;
-  mHeight = height;
-  mAllocatedWidth = allocatedWidth;
-  mAllocatedHeight = height;
-  return true;
+  return mPixels != nullptr;
 }

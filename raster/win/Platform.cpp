@@ -30,29 +30,11 @@ HMODULE ThisModule() {
 
 namespace raster_platform {
 
-bool ReadFile(const char* path, size_t maxBytes, std::vector<unsigned char>& bytes) {
-  bytes.clear();
+std::FILE* OpenForReading(const char* path) {
   std::FILE* file = nullptr;
   const std::wstring wide = Widen(path);
   if (!wide.empty()) file = _wfopen(wide.c_str(), L"rb");
-  if (!file) file = std::fopen(path, "rb");
-  if (!file) return false;
-  bool ok = true;
-  unsigned char buffer[65536];
-  for (;;) {
-    const size_t got = std::fread(buffer, 1, sizeof buffer, file);
-    if (got > maxBytes - bytes.size()) {
-      ok = false;
-      break;
-    }
-    bytes.insert(bytes.end(), buffer, buffer + got);
-    if (got < sizeof buffer) {
-      ok = !std::ferror(file);
-      break;
-    }
-  }
-  std::fclose(file);
-  return ok;
+  return file ? file : std::fopen(path, "rb");
 }
 
 bool FindModuleImage(void* module, int id, const void*& data, size_t& size) {

@@ -2,7 +2,6 @@
 // which native text draws into and the window layer copies from.
 #include <windows.h>
 
-#include <cstdint>
 
 #include "raster/Bitmap.h"
 
@@ -28,21 +27,7 @@ void LICE_SysBitmap::Release() {
   mAllocatedWidth = mAllocatedHeight = 0;
 }
 
-bool LICE_SysBitmap::Resize(int width, int height) {
-  if (width == mWidth && height == mHeight) return false;
-  const bool wasEmpty = mWidth == 0 && mHeight == 0;
-  if (width <= 0 || height <= 0) {
-    Release();
-    return !wasEmpty;
-  }
-  if (width <= mAllocatedWidth && height <= mAllocatedHeight) {
-    mWidth = width;
-    mHeight = height;
-    return true;
-  }
-  Release();
-  if (width > INT32_MAX - 3) return !wasEmpty;
-  const int allocatedWidth = (width + 3) & ~3;
+bool LICE_SysBitmap::Allocate(int allocatedWidth, int height) {
   BITMAPINFO info{};
   info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
   info.bmiHeader.biWidth = allocatedWidth;
@@ -54,14 +39,10 @@ bool LICE_SysBitmap::Resize(int width, int height) {
   HBITMAP dib = CreateDIBSection(static_cast<HDC>(mDC), &info, DIB_RGB_COLORS, &bits, nullptr, 0);
   if (!dib || !bits) {
     if (dib) DeleteObject(dib);
-    return !wasEmpty;
+    return false;
   }
   mDIB = dib;
   if (mDC) mOldBitmap = SelectObject(static_cast<HDC>(mDC), dib);
   mPixels = static_cast<LICE_pixel*>(bits);
-  mWidth = width;
-  mHeight = height;
-  mAllocatedWidth = allocatedWidth;
-  mAllocatedHeight = height;
   return true;
 }
