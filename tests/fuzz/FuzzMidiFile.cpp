@@ -2,19 +2,10 @@
 // channel messages in time order with a tempo map that starts at tick 0.
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 
+#include "tests/fuzz/FuzzCheck.h"
 #include "tools/render/MidiFile.h"
-
-#define FUZZ_CHECK(condition)                                                   \
-  do {                                                                          \
-    if (!(condition)) {                                                         \
-      std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #condition); \
-      std::abort();                                                             \
-    }                                                                           \
-  } while (0)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   MidiSong song;

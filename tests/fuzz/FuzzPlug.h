@@ -4,8 +4,6 @@
 // back to their starting state before an input whenever the last one changed them.
 #pragma once
 
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -13,6 +11,7 @@
 #include "params/ParameterTable.h"
 #include "plugin/HostlessInstrument.h"
 #include "plugin/ProgramState.h"
+#include "tests/fuzz/FuzzCheck.h"
 
 class FuzzPlug : public HostlessInstrument {
  public:
@@ -74,10 +73,3 @@ inline bool ParametersInRange(const IPlugBase& plug) {
   return true;
 }
 
-#define FUZZ_CHECK(condition)                                                   \
-  do {                                                                          \
-    if (!(condition)) {                                                         \
-      std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #condition); \
-      std::abort();                                                             \
-    }                                                                           \
-  } while (0)
