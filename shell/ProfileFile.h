@@ -28,7 +28,8 @@ class ProfileFile {
   // Creates the file empty when it is missing; true when it exists afterwards. Never truncates an
   // existing file, so an instance starting at the same moment cannot wipe what another just wrote.
   bool CreateIfMissing() const;
-  // Creates one folder level; false when it could not be created (including when it exists).
+  // Creates the folder, on Linux with any missing parents (a fresh account has no ~/.config yet);
+  // false when it could not be created (including when it exists).
   static bool CreateFolder(const std::string& path);
 
   // A value or name containing a line break would split its line and corrupt the file.

@@ -327,4 +327,15 @@ bool ProfileFile::CreateIfMissing() const {
   return file.Get() >= 0;
 }
 
-bool ProfileFile::CreateFolder(const std::string& path) { return !path.empty() && mkdir(path.c_str(), 0777) == 0; }
+// Makes every missing folder of the path, as a fresh account has no ~/.config yet; the folders it makes
+// are the user's own (0700), as the XDG base directories ask.
+bool ProfileFile::CreateFolder(const std::string& path) {
+  if (path.empty()) return false;
+  bool made = false;
+  for (size_t end = path.find('/', 1);; end = path.find('/', end + 1)) {
+    const std::string folder = path.substr(0, end);
+    made = mkdir(folder.c_str(), 0700) == 0;
+    if (!made && errno != EEXIST) return false;
+    if (end == std::string::npos) return made;
+  }
+}

@@ -430,6 +430,12 @@ TEST_F(FirstStart, CreatesTheFolderAndAnEmptyFile) {
   EXPECT_EQ(configuration.ReadConfiguration(), Configuration::kRead);
 }
 
+TEST_F(FirstStart, FreshAccountWithoutConfigFolderGetsTheWholePath) {
+  setenv("XDG_CONFIG_HOME", (temp / "home/.config").c_str(), 1);  // neither home nor .config exists
+  const Configuration configuration;
+  EXPECT_TRUE(fs::is_regular_file(temp / "home/.config/KelmorMusic/sarn.ini"));
+}
+
 TEST_F(FirstStart, DocumentsFolderDefaultsToHome) {
   const Configuration configuration;
   EXPECT_EQ(configuration.DocumentsFolder(), temp / "home/Documents");
