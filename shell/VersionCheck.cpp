@@ -18,6 +18,8 @@ constexpr const char* kNewVersionHead = "A new version of " "Sarn" " is availabl
                                         "\tNew version: \t";
 constexpr const char* kNewVersionTail = "\n\nDo you want to go to " SARN_MAKER_WEB_ADDRESS " to get the new version?";
 constexpr const char* kCutMark = "...";
+constexpr const char* kNoWebLibrary =
+    "The update check needs libcurl (libcurl.so.4), which is not installed on this system.";
 
 bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
@@ -42,6 +44,10 @@ void Show(IGraphics* editor, const char* text, const char* caption, int type) {
 }
 
 int ReportUnsafe(const WebReply& reply, IGraphics* editor) {
+  if (reply.unavailable) {
+    Show(editor, kNoWebLibrary, kCaption, IGraphics::kMessageError);
+    return kUpdateUnavailable;
+  }
   if (reply.raised) {
     Show(editor, kContactError, kCaption, IGraphics::kMessageError);
     return kUpdateRaised;

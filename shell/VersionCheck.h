@@ -48,6 +48,7 @@ constexpr int kUpdateReplyUnderstood = 0;  // up to date, or a newer version rep
 constexpr int kUpdateNoReply = -1;         // no reply text arrived
 constexpr int kUpdateRaised = -2;          // the exchange failed with an exception (out of memory)
 constexpr int kUpdateNotANumber = -3;      // the reply is not a version number (it contains '<')
+constexpr int kUpdateUnavailable = -4;     // the system cannot make web requests (no libcurl)
 
 struct UpdateServer {
   bool valid = false;

@@ -2,6 +2,7 @@
 // elsewhere) is chosen at build time; both send the same request and read the reply the same way.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <string>
 
@@ -12,6 +13,9 @@ struct WebRequest {
   std::string agent;   // sent as the User-Agent
   // The reply is read in pieces of up to kWebReadPiece bytes and never grows beyond this.
   size_t maxReplyBytes = 64 * 1024;
+  // When set and true, the request ends as soon as it can (within about a second): the instance is
+  // closing and nobody waits for the answer.
+  const std::atomic<bool>* cancel = nullptr;
 };
 
 // Size of one read from the connection.
@@ -20,6 +24,7 @@ constexpr size_t kWebReadPiece = 1024;
 struct WebReply {
   std::string text;     // what arrived before a read failed, delivered nothing or hit the bound
   bool raised = false;  // the exchange ran out of memory (or threw otherwise); text is incomplete
+  bool unavailable = false;  // no request could be made: the system lacks the library for it
 };
 
 // Sends "GET /object" to host:port with the agent name and the accepted type "*/*", without a proxy,
