@@ -173,6 +173,11 @@ void IGraphics::ApplyParameterFromPlugin(int index, double value, bool normalize
   mAnyPending.store(true, std::memory_order_release);
 }
 
+void IGraphics::DropPendingValue(int index) {
+  if (index < 0 || index >= mMailboxSize) return;
+  mMailbox[static_cast<size_t>(index)].pending.store(false, std::memory_order_relaxed);
+}
+
 void IGraphics::SyncFromPlugin() {
   // A quiet tick costs one load.
   if (!mAnyPending.load(std::memory_order_acquire) || !mAnyPending.exchange(false, std::memory_order_acq_rel)) {
@@ -327,8 +332,7 @@ void IGraphics::HandleMouseDown(int x, int y, const MouseMods& mods) {
   mMouseX = x;
   mMouseY = y;
   IControl* control = GetControl(index);
-  const int parameter = control->ParameterIndex();
-  if (parameter >= 0 && mPlug) mPlug->BeginParameterEdit(parameter);
+  BeginGesture(control->ParameterIndex());
   control->MouseDown(x, y, mods);
 }
 
@@ -336,10 +340,32 @@ void IGraphics::HandleMouseUp(int x, int y, const MouseMods& mods) {
   const int index = mCaptured >= 0 ? mCaptured : FindControl(x, y);
   mCaptured = -1;
   IControl* control = GetControl(index);
-  if (!control) return;
-  control->MouseUp(x, y, mods);
-  const int parameter = control->ParameterIndex();
-  if (parameter >= 0 && mPlug) mPlug->EndParameterEdit(parameter);
+  if (control) control->MouseUp(x, y, mods);
+  EndGesture();
+}
+
+void IGraphics::BeginGesture(int parameter) {
+  EndGesture();
+  if (parameter < 0 || !mPlug) return;
+  mPlug->BeginParameterEdit(parameter);
+  mGesture = parameter;
+}
+
+void IGraphics::EndGesture() {
+  if (mGesture >= 0 && mPlug) mPlug->EndParameterEdit(mGesture);
+  mGesture = -1;
+}
+
+void IGraphics::ReleaseMouseHold() {
+  if (mCaptured >= 0) HandleMouseUp(mMouseX, mMouseY, MouseMods());
+}
+
+int IGraphics::AccumulateWheel(int delta) {
+  if ((delta > 0 && mWheelRemainder < 0) || (delta < 0 && mWheelRemainder > 0)) mWheelRemainder = 0;
+  const long long total = static_cast<long long>(mWheelRemainder) + delta;
+  const long long steps = total / 120;
+  mWheelRemainder = static_cast<int>(total - steps * 120);
+  return static_cast<int>(steps);
 }
 
 bool IGraphics::HandleDoubleClick(int x, int y, const MouseMods& mods) {
@@ -354,6 +380,7 @@ bool IGraphics::HandleDoubleClick(int x, int y, const MouseMods& mods) {
   mCaptured = index;
   mMouseX = x;
   mMouseY = y;
+  BeginGesture(control->ParameterIndex());
   control->MouseDown(x, y, mods);
   return true;
 }
@@ -448,7 +475,11 @@ bool IGraphics::DrawTextIn(TextStyle& style, const std::string& text, const Rect
   if (!mSurface) return true;
   font->SetTextColor(ToPixel(style.colour));
   LICE_Rect box{rect.left, rect.top, rect.right, rect.bottom};
-  font->DrawText(mSurface.get(), text.c_str(), static_cast<int>(text.size()), &box, TextFlags(style, style.colour));
+  // While a repaint runs, text stays inside its area like everything else: the window shows the
+  // surface outside the area as it is.
+  const LICE_Rect area{mDrawRect.left, mDrawRect.top, mDrawRect.right, mDrawRect.bottom};
+  font->DrawText(mSurface.get(), text.c_str(), static_cast<int>(text.size()), &box, TextFlags(style, style.colour),
+                 mPainting ? &area : nullptr);
   return true;
 }
 

@@ -61,6 +61,9 @@ class IGraphics {
   // Any thread: a parameter changed outside the editor; value is plain unless normalized. Shown at the
   // next tick; nothing is sent back to the plug-in.
   virtual void ApplyParameterFromPlugin(int index, double value, bool normalized);
+  // Any thread, with the plug-in's lock held: the parameter was just set from the editor, so a value
+  // from the plug-in still waiting in its slot is older and is not shown.
+  void DropPendingValue(int index);
   // Editor thread: hands pending parameter values and redraw requests to the controls.
   void SyncFromPlugin();
   // Any thread: a control asked for a redraw (IControl::RequestRedraw).
@@ -110,9 +113,15 @@ class IGraphics {
   int FindControl(int x, int y) const;
   int CapturedControl() const { return mCaptured; }
   void ReleaseCapture() { mCaptured = -1; }
+  // The window is going while the mouse holds a control: the control hears its release where the
+  // mouse last was, so that a held key's note ends and a gesture gets its end.
+  void ReleaseMouseHold();
   void SetKeyCatcher(IControl* control) { mKeyCatcher = control; }
-  // Wheel delta (120 per notch) to steps, remainder dropped.
+  // Wheel delta (120 per notch) to whole steps, remainder dropped.
   static int WheelSteps(int delta) { return delta / 120; }
+  // The steps of one wheel message of a window, with the remainder kept for the next one while the
+  // wheel turns the same way: twelve messages of 10 (a touchpad, a fine wheel) make one step.
+  int AccumulateWheel(int delta);
 
   // ---- Drawing services for controls ----
   // Frame counted from 1.
@@ -176,6 +185,10 @@ class IGraphics {
   // A finished text entry: with a parameter the text is a display text (switches) or a decimal number
   // given to the control as a user value; without one the control gets TextEntered.
   void ApplyTextEntry(IControl* control, int parameter, const std::string& text);
+  // The host hears of a mouse gesture on a parameter as one begin and one end, whatever clicks,
+  // double clicks and closes come between.
+  void BeginGesture(int parameter);
+  void EndGesture();
   // Deletes the controls in reverse list order.
   void DeleteControls();
   void CreateSurface();
@@ -193,6 +206,8 @@ class IGraphics {
   int mIdleTicks = 0;
   int mCaptured = -1;
   int mHovered = -1;
+  int mWheelRemainder = 0;
+  int mGesture = -1;  // the parameter whose begin the host has had without its end, or -1
   int mMouseX = 0;
   int mMouseY = 0;
   bool mMouseOverEnabled = false;

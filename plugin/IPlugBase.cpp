@@ -146,6 +146,9 @@ void IPlugBase::SetParameterFromEditor(int index, double normalized) {
   LockGuard lock(mMutex);
   IPlugParam* param = GetParam(index);
   if (!param) return;
+  // A host value still waiting for the next redraw tick is older than this edit: it must not be drawn
+  // over the control the user has just moved.
+  if (mGraphics) mGraphics->DropPendingValue(index);
   param->SetFromNormalized(normalized);
   NotifyHostOfParameterChange(index, normalized);
   ApplyParameter(index);
@@ -180,6 +183,7 @@ bool IPlugBase::DescribeParameter(int index, EditorParameter& parameter) const {
 }
 
 std::string IPlugBase::ParameterDisplayText(int index) const {
+  LockGuard lock(mMutex);  // the host may be writing the value
   const IPlugParam* param = GetParam(index);
   if (!param) return {};
   char text[kParamTextSize];
@@ -198,6 +202,7 @@ std::string IPlugBase::ParameterName(int index) const {
 }
 
 double IPlugBase::ParameterValue(int index) const {
+  LockGuard lock(mMutex);  // the host may be writing the value
   const IPlugParam* param = GetParam(index);
   return param ? param->Value() : 0.0;
 }

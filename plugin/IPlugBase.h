@@ -79,6 +79,9 @@ class IPlugBase : public EditorHost {
   // anything; returns the next position or -1 when the state does not fit. Base: the bare block.
   virtual int ReadProgramState(const DataChunk& chunk, int position, std::vector<double>& values) const;
   virtual void EditorResized() {}
+  // The host is about to close the instance (lock not held): work that could keep an editor thread
+  // busy for long is asked to end now.
+  virtual void PrepareToClose() {}
   virtual void HostIdentified() {}
   // Editor thread, program initialisation and mapped MIDI controllers; takes the lock.
   void SetParameterFromEditor(int index, double normalized) override;

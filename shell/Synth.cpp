@@ -80,8 +80,8 @@ void Synth::ControllerChange(int controller, int value) {
   if (!param) return;
   const double v = value / 127.0;
   if (param->Value() == v) return;
-  if (GetGUI()) GetGUI()->ApplyParameterFromPlugin(p, v, true);
   SetParameterFromEditor(p, v);
+  if (GetGUI()) GetGUI()->ApplyParameterFromPlugin(p, v, true);
 }
 
 void Synth::MidiThru(const MidiMessage& message) {

@@ -42,7 +42,7 @@ void IGraphicsHeadless::Wheel(int x, int y, int delta, const MouseMods& mods) {
     CancelTextEntry();
     return;
   }
-  HandleMouseWheel(x, y, mods, WheelSteps(delta));
+  HandleMouseWheel(x, y, mods, AccumulateWheel(delta));
 }
 
 bool IGraphicsHeadless::Key(int key) {

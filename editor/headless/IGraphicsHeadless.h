@@ -89,7 +89,10 @@ class IGraphicsHeadless : public IGraphics {
   void PromptForFile(std::string& file, int action, std::string& folder, const char* extensions) override;
   bool OpenWebAddress(const char* url, const char* caption, const char* question, const char* failureText) override;
   bool OpenWindow(void* parent) override;
-  void CloseWindow() override { mWindowOpen = false; }
+  void CloseWindow() override {
+    ReleaseMouseHold();
+    mWindowOpen = false;
+  }
   std::string HostProgramFolder() override;
   std::string ModuleFolder() override;
 

@@ -362,7 +362,7 @@ void IGraphicsWin::WindowDestroyed() {
   mWindow = nullptr;
   mParent = nullptr;
   mPaintDC = nullptr;
-  IGraphics::ReleaseCapture();
+  ReleaseMouseHold();
   WindowClassState& state = ClassState();
   std::lock_guard<std::mutex> hold(state.lock);
   if (state.openWindows > 0) --state.openWindows;
@@ -408,6 +408,7 @@ LRESULT IGraphicsWin::HandleMessage(HWND window, UINT message, WPARAM wParam, LP
         return 0;
       case WM_LBUTTONUP:
       case WM_RBUTTONUP:
+      case WM_MBUTTONUP:
         // The release of the press that opened the entry: the capture taken for that press is given
         // back and its control hears the release, so that neither stays held.
         ::ReleaseCapture();
@@ -467,6 +468,7 @@ LRESULT IGraphicsWin::HandleMessage(HWND window, UINT message, WPARAM wParam, LP
       return 0;
     case WM_LBUTTONUP:
     case WM_RBUTTONUP:
+    case WM_MBUTTONUP:
       ::ReleaseCapture();
       HandleMouseUp(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam), ModsFrom(wParam));
       return 0;
@@ -501,7 +503,7 @@ LRESULT IGraphicsWin::HandleMessage(HWND window, UINT message, WPARAM wParam, LP
       const int x = GET_X_LPARAM(lParam) - frame.left;
       const int y = GET_Y_LPARAM(lParam) - frame.top;
       const int delta = GET_WHEEL_DELTA_WPARAM(wParam);
-      HandleMouseWheel(x, y, ModsFrom(GET_KEYSTATE_WPARAM(wParam)), WheelSteps(delta));
+      HandleMouseWheel(x, y, ModsFrom(GET_KEYSTATE_WPARAM(wParam)), AccumulateWheel(delta));
       return 0;
     }
     case WM_KEYDOWN: {

@@ -259,7 +259,7 @@ void X11Session::Run() {
   {
     std::lock_guard<std::mutex> hold(editor.mEditorLock);
     if (entry.control) CloseEntry();
-    editor.ReleaseCapture();
+    editor.ReleaseMouseHold();
   }
   uiFont.reset();
   uiBoldFont.reset();
@@ -371,7 +371,7 @@ void X11Session::Handle(XEvent& event) {
         swallowRelease &= ~(1u << b.button);
         break;
       }
-      if (b.button != Button1 && b.button != Button3) break;
+      if (b.button != Button1 && b.button != Button2 && b.button != Button3) break;
       MouseMods mods = ModsFromState(b.state);
       if (b.button == Button1) mods.left = false;
       if (b.button == Button3) mods.right = false;

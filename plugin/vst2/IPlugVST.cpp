@@ -134,20 +134,66 @@ VstIntPtr VST_CALLBACK IPlugVST::VSTDispatcher(AEffect* effect, VstInt32 opcode,
                                                VstIntPtr value, void* ptr, float opt) {
   IPlugVST* plug = PlugOf(effect);
   if (!plug) return 0;
-  std::unique_lock<std::recursive_mutex> lock(plug->Mutex());
   if (opcode == effClose) {
-    lock.unlock();
-    // The window may still be open (no effEditClose came), and a window closed earlier may still be
-    // finishing on its own thread: none may outlive the state it draws.
+    // Work that would keep an editor thread busy (a web request) ends first. The window may still be
+    // open (no effEditClose came), and a window closed earlier may still be finishing on its own
+    // thread: none may outlive the state it draws. Their threads may need the lock to finish.
+    plug->PrepareToClose();
     if (plug->GetGUI()) plug->GetGUI()->CloseAllWindows();
     delete plug;
     return 0;
   }
-  try {
-    return plug->Dispatch(opcode, index, value, ptr, opt);
-  } catch (...) {
-    // Out of memory while building a chunk or a string: the call fails, the host carries on.
-    return 0;
+  if (opcode == effEditClose) {
+    // Without the lock: the window's thread may need it to finish what the mouse holds (a key's note,
+    // a gesture's end) before the window goes.
+    const VstIntPtr closed = plug->CloseEditor();
+    plug->DeliverHostEdits();
+    return closed;
+  }
+  VstIntPtr result = 0;
+  {
+    LockGuard lock(plug->Mutex());
+    try {
+      result = plug->Dispatch(opcode, index, value, ptr, opt);
+    } catch (...) {
+      // Out of memory while building a chunk or a string: the call fails, the host carries on.
+      result = 0;
+    }
+  }
+  // The host's user-interface thread collects what the editor had for it, with our lock released, so
+  // that a host taking its own lock in these callbacks cannot deadlock against us.
+  if (opcode == effEditIdle || opcode == effIdle) plug->DeliverHostEdits();
+  return result;
+}
+
+VstIntPtr IPlugVST::CloseEditor() {
+  if (!GetGUI()) return 0;
+  {
+    LockGuard lock(Mutex());
+    EditorClosed();
+  }
+  GetGUI()->CloseWindow();
+  return 1;
+}
+
+void IPlugVST::DeliverHostEdits() {
+  std::vector<HostEditQueue::Edit> edits;
+  mHostEdits.TakeAll(edits);
+  for (const HostEditQueue::Edit& edit : edits) {
+    switch (edit.kind) {
+      case HostEditQueue::kBegin:
+        CallHost(audioMasterBeginEdit, edit.index);
+        break;
+      case HostEditQueue::kValue:
+        CallHost(audioMasterAutomate, edit.index, 0, nullptr, static_cast<float>(edit.value));
+        break;
+      case HostEditQueue::kEnd:
+        CallHost(audioMasterEndEdit, edit.index);
+        break;
+      case HostEditQueue::kDisplay:
+        CallHost(audioMasterUpdateDisplay);
+        break;
+    }
   }
 }
 
@@ -309,13 +355,6 @@ VstIntPtr IPlugVST::Dispatch(VstInt32 opcode, VstInt32 index, VstIntPtr value, v
     case effEditOpen:
       if (GetGUI() && ptr && GetGUI()->OpenWindow(ptr)) {
         EditorOpened();
-        return 1;
-      }
-      return 0;
-    case effEditClose:
-      if (GetGUI()) {
-        EditorClosed();
-        GetGUI()->CloseWindow();
         return 1;
       }
       return 0;
@@ -578,21 +617,13 @@ VstIntPtr IPlugVST::VendorSpecific(int index, VstIntPtr value, void* ptr, float 
 
 // ---- Host-side operations ----
 
-void IPlugVST::BeginParameterEdit(int index) {
-  CallHost(audioMasterBeginEdit, index);
-}
+void IPlugVST::BeginParameterEdit(int index) { mHostEdits.Begin(index); }
 
-void IPlugVST::NotifyHostOfParameterChange(int index, double normalized) {
-  CallHost(audioMasterAutomate, index, 0, nullptr, static_cast<float>(normalized));
-}
+void IPlugVST::NotifyHostOfParameterChange(int index, double normalized) { mHostEdits.Value(index, normalized); }
 
-void IPlugVST::EndParameterEdit(int index) {
-  CallHost(audioMasterEndEdit, index);
-}
+void IPlugVST::EndParameterEdit(int index) { mHostEdits.End(index); }
 
-void IPlugVST::NotifyHostOfProgramChange() {
-  CallHost(audioMasterUpdateDisplay);
-}
+void IPlugVST::NotifyHostOfProgramChange() { mHostEdits.DisplayChanged(); }
 
 bool IPlugVST::IsRenderingOffline() {
   return CallHost(audioMasterGetCurrentProcessLevel) == kVstProcessLevelOffline;

@@ -5,12 +5,16 @@
 #include <cstdint>
 
 #include "plugin/DataChunk.h"
+#include "plugin/HostEditQueue.h"
 #include "plugin/IPlugBase.h"
 #include "plugin/vst2/VstInterface.h"
 
 // Threads: the host calls the dispatcher on its user-interface thread and the process callbacks on
 // its audio thread; setParameter/getParameter come from either. Every callback holds the plug-in
-// lock (recursive) for its whole duration; effClose releases it before deleting the instance.
+// lock (recursive) for its whole duration, except effEditClose and effClose, which close windows
+// whose threads may need the lock to finish. The host is told of edits (begin, automate, end, display
+// updates) only from its user-interface thread: they are queued wherever they happen and delivered at
+// effEditIdle and effEditClose, after the lock is released.
 // Host arguments are checked at this boundary: null pointers, indices, sizes, non-finite numbers.
 class IPlugVST : public IPlugBase {
  public:
@@ -28,7 +32,7 @@ class IPlugVST : public IPlugBase {
   // The descriptor handed to the host; its object field points back at this instance.
   AEffect* GetAEffect() { return &mAEffect; }
 
-  // Host-side operations.
+  // Host-side operations. The four edit notifications are queued for DeliverHostEdits.
   void BeginParameterEdit(int index) override;
   void NotifyHostOfParameterChange(int index, double normalized) override;
   void EndParameterEdit(int index) override;
@@ -73,7 +77,11 @@ class IPlugVST : public IPlugBase {
   static void VST_CALLBACK VSTSetParameter(AEffect* effect, VstInt32 index, float value);
   static float VST_CALLBACK VSTGetParameter(AEffect* effect, VstInt32 index);
 
-  // Every opcode but effClose, lock held.
+  // Host's user-interface thread, lock not held: tells the host every queued edit, in order.
+  void DeliverHostEdits();
+  // effEditClose, lock not held.
+  VstIntPtr CloseEditor();
+  // Every opcode but effClose and effEditClose, lock held.
   VstIntPtr Dispatch(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt);
   VstIntPtr GetChunk(bool wantBank, void** data);
   VstIntPtr SetChunk(bool wantBank, const void* data, VstIntPtr size);
@@ -100,6 +108,7 @@ class IPlugVST : public IPlugBase {
   // State handed to the host by effGetChunk; valid until the next chunk call.
   DataChunk mProgramChunk;
   DataChunk mBankChunk;
+  HostEditQueue mHostEdits;
   bool mQuirkDecided = false;
   bool mQuirkHost = false;
   bool mHostInitialized = false;

@@ -206,10 +206,19 @@ TEST_F(FaceTest, ASliderDragReachesTheHostAsOneGesture) {
   const Rect& r = Control(kTuneSlider)->DrawRect();
   MouseMods left;
   left.left = true;
+  // The host collects at each effEditIdle; values between two collections reach it as one.
+  AEffect* effect = sarn->GetAEffect();
+  const auto idle = [&] { effect->dispatcher(effect, effEditIdle, 0, 0, nullptr, 0.0f); };
+  idle();  // what the start had for the host (its program display)
+  log.opcodes.clear();
   editor->MouseDown(r.left + 5, r.top + 50, left);
   editor->MouseMove(r.left + 5, r.top + 45, left);
+  idle();
   editor->MouseMove(r.left + 5, r.top + 40, left);
-  editor->MouseUp(r.left + 5, r.top + 40, left);
+  editor->MouseMove(r.left + 5, r.top + 35, left);
+  idle();
+  editor->MouseUp(r.left + 5, r.top + 35, left);
+  idle();
   EXPECT_EQ(log.opcodes, (std::vector<int>{audioMasterBeginEdit, audioMasterAutomate, audioMasterAutomate,
                                            audioMasterEndEdit}));
 }

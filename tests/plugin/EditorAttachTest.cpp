@@ -59,6 +59,9 @@ TEST(EditorAttach, ASliderGestureReachesTheHostAsBeginAutomateEnd) {
   plug.editor->MouseMove(80, 380, left);  // 20 pixels up
   plug.editor->MouseUp(80, 380, left);
   EXPECT_GT(plug.GetParam(kTune)->Value(), before);
+  // The host hears of it on its own thread, when it next calls effEditIdle.
+  EXPECT_TRUE(opcodes.empty());
+  effect->dispatcher(effect, effEditIdle, 0, 0, nullptr, 0.0f);
   EXPECT_EQ(opcodes, (std::vector<int>{audioMasterBeginEdit, audioMasterAutomate, audioMasterEndEdit}));
 
   // A host change moves the control at the next tick.

@@ -169,8 +169,15 @@ TEST_F(Commands, InitProgramSetsDefaultsAndRenamesOnlyTheCurrentProgram) {
     EXPECT_DOUBLE_EQ(sarn->GetParam(i)->Value(), sarn->GetParam(i)->Default()) << sarn->GetParam(i)->Name();
   }
   EXPECT_STREQ(sarn->GetPresetName(7), "Init");
-  // Each parameter is set as an edit (host informed) and then reported once more.
-  EXPECT_EQ(host.automated.size(), 2u * kNumParams);
+  // Each parameter is set as an edit and then reported once more; the host, collecting at its next
+  // effEditIdle, hears each parameter once with its new value.
+  sarn->GetAEffect()->dispatcher(sarn->GetAEffect(), effEditIdle, 0, 0, nullptr, 0.0f);
+  ASSERT_EQ(host.automated.size(), static_cast<size_t>(kNumParams));
+  for (int i = 0; i < kNumParams; ++i) {
+    EXPECT_EQ(host.automated[static_cast<size_t>(i)].first, i);
+    EXPECT_FLOAT_EQ(host.automated[static_cast<size_t>(i)].second,
+                    static_cast<float>(sarn->GetParam(i)->ToNormalized(sarn->GetParam(i)->Default())));
+  }
   EXPECT_EQ(sarn->GetPresetName(8), eightName);
   EXPECT_EQ(ProgramValues(8), eight);
   // The defaults were stored into program 7.
@@ -490,6 +497,7 @@ TEST_F(Commands, SelectProgramStoresTheCurrentOneAndTellsTheHost) {
   host.displayUpdates = 0;
   sarn->SelectProgram(2);
   EXPECT_EQ(sarn->GetCurrentPresetIdx(), 2);
+  sarn->GetAEffect()->dispatcher(sarn->GetAEffect(), effEditIdle, 0, 0, nullptr, 0.0f);
   EXPECT_EQ(host.displayUpdates, 1);
   EXPECT_EQ(host.automated.size(), static_cast<size_t>(kNumParams));
   sarn->SelectProgram(1);

@@ -1383,7 +1383,10 @@ void TestHostSideOperations() {
     CHECK((plug.host.sysexOut[0] == std::vector<uint8_t>{0xF0, 0x7D, 0x01, 0x02, 0xF7}));
     CHECK_INT(plug.host.sysexByteSizes[0], sizeof(VstMidiSysexEvent));
   }
-  // The edit gesture: begin, automate with the normalized value, end, in that order.
+  // The edit gesture: begin, automate with the normalized value, end, in that order, told on the
+  // host's user-interface thread when it next calls effEditIdle.
+  CHECK_INT(plug.host.automation.size(), 0);
+  plug.Dispatch(effEditIdle);
   std::vector<VstInt32> gesture;
   for (VstInt32 opcode : plug.host.calls) {
     if (opcode == audioMasterBeginEdit || opcode == audioMasterAutomate || opcode == audioMasterEndEdit)
@@ -1403,6 +1406,7 @@ void TestHostSideOperations() {
   more.AddMidi(0, 0xB0, kCcLatency, 12);
   plug.Send(more);
   CHECK_INT(plug.Dispatch(effGetProgram), 5);
+  plug.Dispatch(effEditIdle);
   CHECK_INT(plug.host.Count(audioMasterUpdateDisplay), 1);
   CHECK_INT(plug.effect->initialDelay, 12);
 

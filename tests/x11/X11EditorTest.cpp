@@ -102,9 +102,24 @@ struct HostCall {
 std::mutex gCallsLock;
 std::vector<HostCall> gCalls;
 
+// A host that holds a lock of its own around every call into the plug-in and takes it again, after a
+// millisecond of work, when the plug-in tells it of an edit, as some hosts do.
+std::atomic<bool> gHostLocks{false};
+std::recursive_mutex gHostLock;
+std::atomic<std::thread::id> gHostThread;
+std::atomic<int> gCallsOffHostThread{0};
+
 VstIntPtr VST_CALLBACK Host(AEffect*, VstInt32 opcode, VstInt32 index, VstIntPtr, void*, float opt) {
   if (opcode == audioMasterVersion) return 2400;
-  if (opcode == audioMasterAutomate || opcode == audioMasterBeginEdit || opcode == audioMasterEndEdit) {
+  if (opcode == audioMasterAutomate || opcode == audioMasterBeginEdit || opcode == audioMasterEndEdit ||
+      opcode == audioMasterUpdateDisplay) {
+    std::unique_lock<std::recursive_mutex> host(gHostLock, std::defer_lock);
+    if (gHostLocks) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      host.lock();
+      if (std::this_thread::get_id() != gHostThread.load()) ++gCallsOffHostThread;
+    }
+    if (opcode == audioMasterUpdateDisplay) return 0;
     std::lock_guard<std::mutex> hold(gCallsLock);
     gCalls.push_back({opcode, index, opt});
   }
@@ -150,6 +165,8 @@ struct Plug {
     if (effect) Dispatch(effClose);
   }
   VstIntPtr Dispatch(VstInt32 opcode, VstInt32 index = 0, VstIntPtr value = 0, void* ptr = nullptr, float opt = 0.0f) {
+    std::unique_lock<std::recursive_mutex> host(gHostLock, std::defer_lock);
+    if (gHostLocks) host.lock();
     return effect->dispatcher(effect, opcode, index, value, ptr, opt);
   }
   float Get(int index) { return effect->getParameter(effect, index); }
@@ -509,6 +526,111 @@ TEST_F(X11EditorTest, MouseDragButtonWheelAndKeysReachTheInstrument) {
   float peak = 0.0f;
   EXPECT_TRUE(Until([&] { return (peak = plug.Peak()) > 1e-3f; })) << peak;
   Button(1, false);
+}
+
+TEST_F(X11EditorTest, AHostLockingInBothDirectionsSeesEveryGestureInOrderAndNeverHangs) {
+  Plug& plug = NewPlug();
+  OpenEditor(plug);
+  Settle(200);
+  const int cutoff = ControlOf(23);
+  const int next = ControlOfType<IKLUtilityKick>(1);
+  ASSERT_GE(cutoff, 0);
+  ASSERT_GE(next, 0);
+  const Rect& r = ReferenceControl(cutoff)->DrawRect();
+  const int cx = kX + (r.left + r.right) / 2;
+  const int cy = kY + (r.top + r.bottom) / 2;
+
+  // A hang fails the test instead of stopping the suite.
+  std::atomic<bool> finished{false};
+  std::thread watchdog([&] {
+    for (int i = 0; i < 900 && !finished; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    if (!finished) {
+      std::fprintf(stderr, "the host and the plug-in deadlocked\n");
+      std::_Exit(1);
+    }
+  });
+  gHostThread = std::this_thread::get_id();
+  gHostLocks = true;
+  TakeCalls();
+  for (int round = 0; round < 100; ++round) {
+    const int y = cy + (round % 2 ? 6 : -6);  // two presses in one place would be a double click
+    MoveTo(cx, y);
+    Button(1, true);
+    MoveTo(cx, y - 5 - round % 7);
+    Settle(10);
+    MoveTo(cx, y + 3);
+    Button(1, false);
+    if (round % 10 == 0) ClickControl(next);
+    Settle(20);
+  }
+  Settle(300);
+  gHostLocks = false;
+  finished = true;
+  watchdog.join();
+
+  // Each gesture on the slider is begin, its values, end; none overlaps the next.
+  int begins = 0, ends = 0;
+  bool open = false;
+  for (const HostCall& c : TakeCalls()) {
+    if (c.index != 23) continue;
+    if (c.opcode == audioMasterBeginEdit) {
+      EXPECT_FALSE(open) << "a gesture began inside another";
+      open = true;
+      ++begins;
+    } else if (c.opcode == audioMasterEndEdit) {
+      EXPECT_TRUE(open) << "a gesture ended that had not begun";
+      open = false;
+      ++ends;
+    }
+  }
+  EXPECT_EQ(begins, 100);
+  EXPECT_EQ(ends, 100);
+  EXPECT_EQ(gCallsOffHostThread.load(), 0);
+  EXPECT_EQ(plug.Dispatch(effGetProgram), 10);
+}
+
+TEST_F(X11EditorTest, ClosingWhileTheMouseHoldsAKeyOrASliderReleasesBoth) {
+  Plug& plug = NewPlug();
+  Window host = OpenEditor(plug);
+  Settle(200);
+  const int key = ControlOfType<IKLKey>(20);
+  ASSERT_GE(key, 0);
+  const Rect& k = ReferenceControl(key)->DrawRect();
+  MoveTo(kX + (k.left + k.right) / 2, kY + k.bottom - 10);
+  Button(1, true);
+  float peak = 0.0f;
+  ASSERT_TRUE(Until([&] { return (peak = plug.Peak()) > 1e-3f; })) << peak;
+  plug.Dispatch(effEditClose);
+  Button(1, false);
+  // The note's release rings out; three seconds later the instrument is quiet.
+  for (int i = 0; i < 32; ++i) plug.Peak();
+  EXPECT_LT(plug.Peak(), 1e-4f);
+
+  // The middle button on a slider: its release ends the gesture it began, and so does a close while
+  // it is held.
+  OpenEditor(plug);
+  Settle(200);
+  TakeCalls();
+  const int cutoff = ControlOf(23);
+  ASSERT_GE(cutoff, 0);
+  ClickControl(cutoff, 0, 0);
+  const Rect& r = ReferenceControl(cutoff)->DrawRect();
+  MoveTo(kX + (r.left + r.right) / 2, kY + (r.top + r.bottom) / 2);
+  Button(2, true);
+  Button(2, false);
+  Button(1, true);
+  Settle(100);
+  plug.Dispatch(effEditClose);
+  Button(1, false);
+  Settle(100);
+  int begins = 0, ends = 0;
+  for (const HostCall& c : TakeCalls()) {
+    begins += c.opcode == audioMasterBeginEdit;
+    ends += c.opcode == audioMasterEndEdit;
+  }
+  EXPECT_EQ(begins, 3);  // the click, the middle button, the held press
+  EXPECT_EQ(ends, 3);
+  XDestroyWindow(display, host);
 }
 
 TEST_F(X11EditorTest, DoubleClicksAreTwoQuickPressesInOnePlace) {
