@@ -136,7 +136,8 @@ const LICE_CachedFont::Glyph* LICE_CachedFont::FindGlyph(unsigned code) {
   return result;
 }
 
-int LICE_CachedFont::DrawText(LICE_IBitmap* bitmap, const char* text, int length, LICE_Rect* rect, int flags) {
+int LICE_CachedFont::DrawText(LICE_IBitmap* bitmap, const char* text, int length, LICE_Rect* rect, int flags,
+                              const LICE_Rect* clip) {
   if (!mHandle || !text || !rect) return 0;
   if (length < 0) length = static_cast<int>(std::strlen(text));
   const bool measure = (flags & LICE_DT_CALCRECT) != 0;
@@ -145,7 +146,7 @@ int LICE_CachedFont::DrawText(LICE_IBitmap* bitmap, const char* text, int length
   if (!measure && bitmap && bitmap->DeviceContext() &&
       (((mFlags & kPreferNative) && alpha == 255 && raster_platform::NativeTextAvailable()) ||
        mLineHeight > 255) &&
-      raster_platform::DrawTextNative(mHandle, bitmap, text, length, rect, flags, mTextColour)) {
+      raster_platform::DrawTextNative(mHandle, bitmap, text, length, rect, flags, mTextColour, clip)) {
     return mLineHeight;
   }
 
@@ -182,6 +183,12 @@ int LICE_CachedFont::DrawText(LICE_IBitmap* bitmap, const char* text, int length
     clipTop = std::max(clipTop, rect->top);
     clipRight = std::min(clipRight, rect->right);
     clipBottom = std::min(clipBottom, rect->bottom);
+  }
+  if (clip) {
+    clipLeft = std::max(clipLeft, clip->left);
+    clipTop = std::max(clipTop, clip->top);
+    clipRight = std::min(clipRight, clip->right);
+    clipBottom = std::min(clipBottom, clip->bottom);
   }
 
   const int red = LICE_GETR(mTextColour), green = LICE_GETG(mTextColour), blue = LICE_GETB(mTextColour);

@@ -47,7 +47,9 @@ class LICE_IFont {
   virtual int LineHeight() const = 0;
   // Draws UTF-8 text (length -1: up to the terminator) into rect of bitmap with the LICE_DT_ flags;
   // with LICE_DT_CALCRECT only measures, setting rect's right and bottom. Returns the text height.
-  virtual int DrawText(LICE_IBitmap* bitmap, const char* text, int length, LICE_Rect* rect, int flags) = 0;
+  // No pixel outside clip (when given) changes, whatever the flags.
+  virtual int DrawText(LICE_IBitmap* bitmap, const char* text, int length, LICE_Rect* rect, int flags,
+                       const LICE_Rect* clip = nullptr) = 0;
 };
 
 class LICE_CachedFont : public LICE_IFont {
@@ -64,7 +66,8 @@ class LICE_CachedFont : public LICE_IFont {
   bool SetFromHandle(LICE_FontHandle handle, int flags);
   void SetTextColor(LICE_pixel colour) override { mTextColour = colour; }
   int LineHeight() const override { return mLineHeight; }
-  int DrawText(LICE_IBitmap* bitmap, const char* text, int length, LICE_Rect* rect, int flags) override;
+  int DrawText(LICE_IBitmap* bitmap, const char* text, int length, LICE_Rect* rect, int flags,
+               const LICE_Rect* clip = nullptr) override;
 
   // Fonts alive in the process; the scratch bitmap lives while this is above 0.
   static int LiveCount();

@@ -28,9 +28,10 @@ int FontLineHeight(LICE_FontHandle font);
 bool RenderGlyph(LICE_FontHandle font, unsigned code, LICE_SysBitmap& scratch, GlyphPlacement& placed);
 
 // Draws text with the system's own text output into the bitmap's device context. False when the
-// platform has no such path (the caller then draws glyph by glyph).
+// platform has no such path (the caller then draws glyph by glyph). Nothing outside clip (when given)
+// is drawn.
 bool DrawTextNative(LICE_FontHandle font, LICE_IBitmap* bitmap, const char* text, int length, LICE_Rect* rect,
-                    int flags, LICE_pixel colour);
+                    int flags, LICE_pixel colour, const LICE_Rect* clip);
 // True when native drawing may be preferred for opaque text (Windows outside Wine).
 bool NativeTextAvailable();
 

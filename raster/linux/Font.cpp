@@ -176,7 +176,9 @@ namespace raster_platform {
 // No system text output to prefer: every text takes the glyph path.
 bool NativeTextAvailable() { return false; }
 
-bool DrawTextNative(LICE_FontHandle, LICE_IBitmap*, const char*, int, LICE_Rect*, int, LICE_pixel) { return false; }
+bool DrawTextNative(LICE_FontHandle, LICE_IBitmap*, const char*, int, LICE_Rect*, int, LICE_pixel, const LICE_Rect*) {
+  return false;
+}
 
 int FontLineHeight(LICE_FontHandle handle) {
   return handle ? static_cast<const LinuxFont*>(handle)->lineHeight : 0;

@@ -98,10 +98,12 @@ bool RenderGlyph(LICE_FontHandle handle, unsigned code, LICE_SysBitmap& scratch,
 bool NativeTextAvailable() { return !RunningUnderWine(); }
 
 bool DrawTextNative(LICE_FontHandle handle, LICE_IBitmap* bitmap, const char* text, int length, LICE_Rect* rect,
-                    int flags, LICE_pixel colour) {
+                    int flags, LICE_pixel colour, const LICE_Rect* clip) {
   HDC dc = bitmap ? static_cast<HDC>(bitmap->DeviceContext()) : nullptr;
   if (!handle || !dc || !rect) return false;
   const std::wstring wide = Widen(text, length);
+  const int saved = SaveDC(dc);
+  if (clip) IntersectClipRect(dc, clip->left, clip->top, clip->right, clip->bottom);
   HGDIOBJ old = SelectObject(dc, static_cast<HGDIOBJ>(handle));
   SetTextColor(dc, RGB(LICE_GETR(colour), LICE_GETG(colour), LICE_GETB(colour)));
   SetBkMode(dc, TRANSPARENT);
@@ -113,6 +115,7 @@ bool DrawTextNative(LICE_FontHandle handle, LICE_IBitmap* bitmap, const char* te
   DrawTextW(dc, wide.c_str(), static_cast<int>(wide.size()), &area, format);
   GdiFlush();
   SelectObject(dc, old);
+  if (saved) RestoreDC(dc, saved);
   return true;
 }
 
