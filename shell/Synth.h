@@ -3,6 +3,7 @@
 // commands and the program operations. It answers the engine's calls out (EngineHost).
 #pragma once
 
+#include <atomic>
 #include <string>
 
 #include "editor/InstrumentHost.h"
@@ -76,8 +77,10 @@ class Synth : public IPlugVST, public EngineHost, public InstrumentHost {
   bool HasStartupBank() const override;
   // Tells the host every parameter's normalized value.
   void ReportAllParameters();
-  // Asks the maker's server for a newer release; see VersionCheck.
+  // Asks the maker's server for a newer release; see VersionCheck. Ends early once the host closes
+  // the instance.
   int CheckForUpdate(IGraphics* editor);
+  void PrepareToClose() override { mClosing = true; }
   // At construction: the configured startup bank, or else LoadStartupBank().
   void LoadStartupPrograms();
   // The startup bank file when one is set and loads, else the factory bank.
@@ -113,6 +116,7 @@ class Synth : public IPlugVST, public EngineHost, public InstrumentHost {
   int mLearnParameter = -1;
   DataChunk mCopyBuffer;
   int mCopiedProgramIndex = -1;
+  std::atomic<bool> mClosing{false};  // the host is closing the instance: web requests end now
 };
 
 // The folder of a chosen file: the path cut before its last '\' or '/' (searched from the end down

@@ -211,7 +211,7 @@ void Synth::ExecuteCommand(IGraphics* editor, int number) {
   }
 }
 
-int Synth::CheckForUpdate(IGraphics* editor) { return ::CheckForUpdate(editor); }
+int Synth::CheckForUpdate(IGraphics* editor) { return ::CheckForUpdate(editor, &mClosing); }
 
 void Synth::CopyProgram() {
   LockGuard lock(Mutex());

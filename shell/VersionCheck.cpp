@@ -140,7 +140,7 @@ int ReportVersionReply(const WebReply& reply, IGraphics* editor) noexcept {
   }
 }
 
-int CheckForUpdate(IGraphics* editor) noexcept {
+int CheckForUpdate(IGraphics* editor, const std::atomic<bool>* cancel) noexcept {
   WebReply reply;
   try {
     const UpdateServer server = ResolveUpdateServer(std::getenv(kUpdateServerVariable));
@@ -151,10 +151,12 @@ int CheckForUpdate(IGraphics* editor) noexcept {
       request.object = kVersionQuery;
       request.agent = kVersionQueryAgent;
       request.maxReplyBytes = kMaxVersionReplyBytes;
+      request.cancel = cancel;
       reply = FetchWebObject(request);
     }
   } catch (...) {
     reply.raised = true;
   }
+  if (cancel && cancel->load()) return kUpdateNoReply;  // nobody is there to be told
   return ReportVersionReply(reply, editor);
 }

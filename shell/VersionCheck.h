@@ -3,6 +3,7 @@
 // newer release exists. Runs synchronously on the editor's thread; takes no lock, touches no engine state.
 #pragma once
 
+#include <atomic>
 #include <string>
 
 #include "shell/WebRequest.h"
@@ -74,5 +75,6 @@ std::string BuildVersionText(const std::string& reply);
 // is the same). Returns one of the kUpdate... results.
 int ReportVersionReply(const WebReply& reply, IGraphics* editor) noexcept;
 
-// Asks the server (ResolveUpdateServer of the environment) and reports the reply.
-int CheckForUpdate(IGraphics* editor) noexcept;
+// Asks the server (ResolveUpdateServer of the environment) and reports the reply. When cancel is set
+// and becomes true, the request ends within about a second and nothing is reported (kUpdateNoReply).
+int CheckForUpdate(IGraphics* editor, const std::atomic<bool>* cancel = nullptr) noexcept;

@@ -396,4 +396,31 @@ TEST(VersionCheck, MakerSiteLiesInTheSpaceReservedForExamples) {
   EXPECT_NE(host.find(kMakerWebDomain), std::string::npos);
 }
 
+TEST(WebRequest, ACancelEndsARequestToAServerThatNeverAnswers) {
+  // Listening, so the connection is made, but nothing is ever read or sent: a stalled server.
+  const int listener = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof(address);
+  ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
+  ASSERT_EQ(listen(listener, 4), 0);
+  ASSERT_EQ(getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
+  ServerOverride pointAt("127.0.0.1:" + std::to_string(ntohs(address.sin_port)));
+
+  std::atomic<bool> cancel{false};
+  std::thread closer([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    cancel = true;
+  });
+  IGraphicsHeadless editor;
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(CheckForUpdate(&editor, &cancel), kUpdateNoReply);
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  closer.join();
+  close(listener);
+  EXPECT_LT(seconds, 5.0) << "the server stalls for 30 s before the request gives up by itself";
+  EXPECT_TRUE(editor.Messages().empty());
+}
+
 }  // namespace
