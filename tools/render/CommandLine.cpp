@@ -48,7 +48,9 @@ const option kLongOptions[] = {
     {nullptr, 0, nullptr, 0},
 };
 
-bool StartsWith(const std::string& text, const char* prefix) { return text.compare(0, std::strlen(prefix), prefix) == 0; }
+bool StartsWith(const std::string& text, const char* prefix) {
+  return text.compare(0, std::strlen(prefix), prefix) == 0;
+}
 
 // "--name" of a long option argument, without any "=value".
 std::string LongName(const std::string& arg) { return arg.substr(0, arg.find('=')); }

@@ -4,6 +4,8 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -44,6 +46,19 @@ void Arm(const std::string& path) {
   std::memcpy(gPath, path.c_str(), path.size() + 1);
   if (!gInstalled) Install();
   gArmed = 1;
+}
+
+int CreateArmed(std::string& pathTemplate, int suffixLength) {
+  sigset_t held, previous;
+  sigemptyset(&held);
+  for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&held, signal);
+  sigprocmask(SIG_BLOCK, &held, &previous);
+  const int fd = mkstemps(&pathTemplate[0], suffixLength);
+  const int createError = errno;
+  if (fd >= 0) Arm(pathTemplate);
+  sigprocmask(SIG_SETMASK, &previous, nullptr);
+  errno = createError;
+  return fd;
 }
 
 void Disarm() { gArmed = 0; }

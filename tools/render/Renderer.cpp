@@ -124,7 +124,6 @@ bool Renderer::Render(const MidiSong& song, WavWriter& writer,
   float** in = inputPointers.empty() ? none : inputPointers.data();
 
   programsPlayed_.clear();
-  NoteProgram();
   EventBlock events;
   size_t next = 0;
   int progressCountdown = 0;
@@ -145,7 +144,8 @@ bool Renderer::Render(const MidiSong& song, WavWriter& writer,
     for (auto& buffer : inputs) std::fill(buffer.begin(), buffer.end(), 0.0f);
     for (auto& buffer : outputs) std::fill(buffer.begin(), buffer.end(), 0.0f);
     effect->processReplacing(effect, in, outputPointers.data(), frames);
-    if (programChange) NoteProgram();
+    // Noted after the block: a program change at the very start replaces the program before it sounds.
+    if (programChange || start == 0) NoteProgram();
     if (!writer.Write(outputPointers.data(), frames, error)) return false;
     if (progress && --progressCountdown <= 0) {
       progress(start + frames, total);

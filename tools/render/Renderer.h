@@ -41,7 +41,7 @@ class Renderer {
   // Channels written to the file: the first two outputs of the plug-in.
   int OutputChannels() const;
 
-  // The programs the last render played, in order: the one it started with, then each one a
+  // The programs the last render played, in order: the one of the first block, then each one a
   // program change in the song switched to.
   const std::vector<int>& ProgramsPlayed() const { return programsPlayed_; }
 

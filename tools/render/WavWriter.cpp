@@ -41,13 +41,12 @@ bool WavWriter::CreateTemporary(std::string& error) {
     return true;
   }
   std::string name = path_ + ".XXXXXX.part";
-  temporaryFd_ = mkstemps(&name[0], 5);
+  temporaryFd_ = RemoveOnSignal::CreateArmed(name, 5);
   if (temporaryFd_ < 0) {
     error = "cannot write " + path_ + ": " + SystemError();
     return false;
   }
   temporaryPath_ = name;
-  RemoveOnSignal::Arm(temporaryPath_);
   fchmod(temporaryFd_, NewFileMode());
   return true;
 }
