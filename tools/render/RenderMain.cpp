@@ -99,6 +99,9 @@ int main(int argc, char** argv) {
     std::vector<std::string> inputs = {modulePath};
     if (!options.midiPath.empty()) inputs.push_back(options.midiPath);
     if (!CheckOutputPath(outputPath, inputs, error)) return Fail(error);
+    if (outputPath == "-" && isatty(STDOUT_FILENO)) {
+      return Fail("will not write a WAV file to a terminal: redirect standard output, or give -o FILE");
+    }
     if (options.midiPath.empty()) {
       song = DemoPhrase();
     } else if (!MidiFileReader::Load(options.midiPath, song, error)) {
@@ -144,23 +147,24 @@ int main(int argc, char** argv) {
   if (!rendered) return Fail(error);
   if (!writer.Commit(error)) return Fail(error);
 
+  const std::string played = ProgramsText(renderer.ProgramsPlayed(), ProgramNames(module));
   if (!(writer.Peak() >= kSilence)) {
     std::fprintf(stderr, "sarn-render: warning: %s is silent (%s played nothing above -138 dBFS)\n",
-                 outputPath.c_str(), ProgramsText(renderer.ProgramsPlayed(), ProgramNames(module)).c_str());
+                 outputPath.c_str(), played.c_str());
+  }
+  if (writer.OverFullScale() > 0 && !options.floatOutput) {
+    std::fprintf(stderr, "sarn-render: warning: %lld samples beyond full scale were clipped\n",
+                 writer.OverFullScale());
   }
   if (!options.quiet) {
     // The summary never goes where the audio goes.
     FILE* report = outputPath == "-" ? stderr : stdout;
     const double audioSeconds = static_cast<double>(writer.FramesWritten()) / settings.sampleRate;
     const double peakDb = writer.Peak() > 0.0f ? 20.0 * std::log10(writer.Peak()) : -INFINITY;
-    std::fprintf(report, "%s: %s, %zu events, %.0f Hz, %d-sample blocks\n", outputPath.c_str(),
-                 ProgramsText(renderer.ProgramsPlayed(), ProgramNames(module)).c_str(), song.events.size(),
-                 settings.sampleRate, settings.blockSize);
+    std::fprintf(report, "%s: %s, %zu events, %.0f Hz, %d-sample blocks\n", outputPath.c_str(), played.c_str(),
+                 song.events.size(), settings.sampleRate, settings.blockSize);
     std::fprintf(report, "%.2f s of audio in %.2f s of CPU time: %.1f times real time; peak %.1f dBFS\n",
                  audioSeconds, cpuSeconds, cpuSeconds > 0.0 ? audioSeconds / cpuSeconds : INFINITY, peakDb);
-    if (writer.OverFullScale() > 0 && !options.floatOutput) {
-      std::fprintf(report, "warning: %lld samples beyond full scale were clipped\n", writer.OverFullScale());
-    }
   }
   return 0;
 }
