@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -140,6 +141,7 @@ std::vector<std::string> FolderEntries(const std::string& folder) {
     }
     closedir(dir);
   }
+  std::sort(names.begin(), names.end());
   return names;
 }
 
