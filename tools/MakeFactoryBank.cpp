@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <string>
 #include <utility>
@@ -14,6 +15,7 @@
 
 #include "plugin/ProgramFiles.h"
 #include "tools/FactoryBankPlug.h"
+#include "tools/ToolVersion.h"
 
 namespace {
 
@@ -137,8 +139,30 @@ bool BuildBank(FactoryBankPlug& plug, const std::vector<ProgramEntry>& programs)
 }  // namespace
 
 int main(int argc, char** argv) {
+  const char kUsage[] =
+      "usage: sarn-make-bank TABLE OUTPUT.fxb\n"
+      "\n"
+      "Builds the factory bank file from the readable program table: \"[Program Name]\" starts a\n"
+      "program, \"Parameter Name = value\" lines set its parameters; exactly 64 programs.\n"
+      "\n"
+      "  --version   print the version\n"
+      "  --help      print this help\n";
+  if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
+  if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+    PrintToolVersion("sarn-make-bank");
+    return 0;
+  }
+  for (int i = 1; i < argc; ++i) {
+    if (argv[i][0] == '-') {
+      std::fprintf(stderr, "sarn-make-bank: unknown option %s\n%s", argv[i], kUsage);
+      return 2;
+    }
+  }
   if (argc != 3) {
-    std::fprintf(stderr, "usage: %s TABLE OUTPUT.fxb\n", argv[0]);
+    std::fprintf(stderr, "sarn-make-bank: needs a table and an output file\n%s", kUsage);
     return 2;
   }
   FactoryBankPlug plug;

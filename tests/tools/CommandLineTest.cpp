@@ -32,6 +32,8 @@ TEST(CommandLine, ShortLongAndInlineFormsSetTheSameOptions) {
        "--tail", "1.5", "--quiet", "s.mid"},
       {"s.mid", "--module=x.so", "--program=Big Strings", "--rate=48000", "--block=100", "--output=a.wav",
        "--tail=1.5", "--quiet"},
+      // Bundled short options, values joined to their option, unambiguous prefixes of long options.
+      {"-b100", "-qo", "a.wav", "-r48000", "--mod", "x.so", "--prog=Big Strings", "--ta", "1.5", "s.mid"},
   };
   for (const auto& form : forms) {
     RenderOptions options;
@@ -66,12 +68,41 @@ TEST(CommandLine, BadArgumentsAreRefusedWithAMessage) {
       {{"-p", ""}, "program is empty"},
       {{"--quiet=yes"}, "takes no value"},
       {{"a.mid", "b.mid"}, "more than one MIDI file"},
+      {{"--f"}, "option --f is ambiguous (--float, --follow-program-changes)"},
+      {{"-qz"}, "unknown option -z"},
+      {{"--qui=1"}, "option --quiet takes no value"},
+      {{"--block"}, "option --block needs a value"},
+      {{"--channels", "0"}, "channels are"},
   };
   for (const Case& c : cases) {
     RenderOptions options;
     std::string error;
     EXPECT_FALSE(Parse(c.args, options, error)) << c.message;
     EXPECT_NE(error.find(c.message), std::string::npos) << "\"" << error << "\"";
+  }
+}
+
+TEST(CommandLine, ChannelListsBecomeChannelMasks) {
+  RenderOptions options;
+  std::string error;
+  ASSERT_TRUE(Parse({}, options, error));
+  EXPECT_EQ(options.channels, 0xFDFF) << "every channel but 10 by default";
+  struct Case {
+    const char* text;
+    int mask;  // -1: refused
+  };
+  const Case cases[] = {{"all", 0xFFFF}, {"1-9,11-16", 0xFDFF}, {"10", 0x0200}, {"1,3,16", 0x8005},
+                        {"2-2", 0x0002},  {"0", -1},           {"17", -1},      {"1-17", -1},
+                        {"5-3", -1},      {"1,,2", -1},        {"", -1},        {"-3", -1},
+                        {"1-", -1},       {"+1", -1},          {" 1", -1},      {"drums", -1}};
+  for (const Case& c : cases) {
+    const bool parsed = Parse({"--channels", c.text}, options, error);
+    EXPECT_EQ(parsed, c.mask >= 0) << "\"" << c.text << "\"";
+    if (parsed) {
+      EXPECT_EQ(options.channels, c.mask) << c.text;
+    } else {
+      EXPECT_NE(error.find(std::string("\"") + c.text + "\""), std::string::npos) << error;
+    }
   }
 }
 

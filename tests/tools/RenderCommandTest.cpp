@@ -1,11 +1,15 @@
 // sarn-render run as a program: bad modules and bad MIDI files end with a message and a non-zero
 // exit status, and MIDI files render through the instrument module with correct length and timing.
+#include <dirent.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sndfile.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -104,6 +108,43 @@ float Peak(const Wav& wav) {
   return peak;
 }
 
+float PeakBetween(const Wav& wav, double fromSeconds, double toSeconds) {
+  const size_t from = static_cast<size_t>(fromSeconds * wav.rate) * wav.channels;
+  const size_t to = std::min(wav.samples.size(), static_cast<size_t>(toSeconds * wav.rate) * wav.channels);
+  float peak = 0.0f;
+  for (size_t i = from; i < to; ++i) peak = std::max(peak, std::fabs(wav.samples[i]));
+  return peak;
+}
+
+Bytes ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// The ids of the chunks of a RIFF file after its header, in order.
+std::vector<std::string> ChunkIds(const Bytes& file) {
+  std::vector<std::string> ids;
+  for (size_t at = 12; at + 8 <= file.size();) {
+    ids.emplace_back(reinterpret_cast<const char*>(&file[at]), 4);
+    const size_t length = file[at + 4] | file[at + 5] << 8 | file[at + 6] << 16 | size_t(file[at + 7]) << 24;
+    at += 8 + length + (length & 1);
+  }
+  return ids;
+}
+
+std::vector<std::string> FolderEntries(const std::string& folder) {
+  std::vector<std::string> names;
+  if (DIR* dir = opendir(folder.c_str())) {
+    while (const dirent* entry = readdir(dir)) {
+      const std::string name = entry->d_name;
+      if (name != "." && name != "..") names.push_back(name);
+    }
+    closedir(dir);
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
 // One note, key 60 from `noteOnTick` to `noteOffTick` at 480 ticks per quarter; the first quarter at
 // 120 bpm, then `laterTempo` microseconds per quarter; the end-of-track marker at `endTick`.
 Bytes OneNoteSong(uint32_t noteOnTick, uint32_t noteOffTick, uint32_t endTick, uint32_t laterTempo) {
@@ -170,6 +211,10 @@ TEST(RenderCommand, BadMidiFilesEndWithAMessageAndLeaveAnExistingFileAlone) {
   const RunResult missing = RunRender({"-m", SARN_MODULE, "-o", output, kDir + "/no-such-song.mid"});
   EXPECT_EQ(missing.status, 1);
   EXPECT_NE(missing.err.find("cannot open"), std::string::npos) << missing.err;
+  EXPECT_NE(missing.err.find("no-such-song.mid: No such file or directory"), std::string::npos) << missing.err;
+  const RunResult folder = RunRender({"-m", SARN_MODULE, "-o", output, kDir});
+  EXPECT_EQ(folder.status, 1);
+  EXPECT_NE(folder.err.find(kDir + " is a directory, not a MIDI file"), std::string::npos) << folder.err;
 
   const RunResult usage = RunRender({"--rate", "fast"});
   EXPECT_EQ(usage.status, 2);
@@ -270,6 +315,180 @@ TEST(RenderCommand, FloatOutputKeepsTheSameSignal) {
   for (size_t i = 0; i < a.samples.size(); ++i) worst = std::max(worst, std::fabs(double(a.samples[i]) - b.samples[i]));
   EXPECT_LT(worst, 1.0 / (1 << 22));  // within a 24-bit step
   EXPECT_GT(Peak(b), 0.01f);
+}
+
+TEST(RenderCommand, RefusesToReplaceAnythingButARegularFileAndNeverItsInput) {
+  const std::string folder = kDir + "/outputs";
+  mkdir(folder.c_str(), 0755);
+  const std::string midi = folder + "/song.mid";
+  const Bytes song = OneNoteSong(0, 480, 480, 500000);
+  WriteFile(midi, song);
+  const std::string keep = folder + "/keep.wav";
+  WriteFile(keep, Bytes{'k', 'e', 'e', 'p'});
+  symlink("keep.wav", (folder + "/link.wav").c_str());
+  mkfifo((folder + "/fifo.wav").c_str(), 0644);
+  mkdir((folder + "/dir.wav").c_str(), 0755);
+  link(midi.c_str(), (folder + "/hard-link.mid").c_str());
+  struct Case {
+    std::string output;
+    const char* reason;
+  };
+  const Case cases[] = {
+      {folder + "/link.wav", "it is a symbolic link"},
+      {folder + "/fifo.wav", "it is a FIFO"},
+      {folder + "/dir.wav", "it is a directory"},
+      {midi, "it is the input"},
+      {folder + "/hard-link.mid", "it is the input"},
+      {folder + "/../outputs/song.mid", "it is the input"},
+      {folder + "/missing/out.wav", "No such file or directory"},
+  };
+  const std::vector<std::string> before = FolderEntries(folder);
+  for (const Case& c : cases) {
+    const RunResult run = RunRender({"-m", SARN_MODULE, "-p", "Init", "-o", c.output, midi});
+    EXPECT_EQ(run.status, 1) << c.output;
+    EXPECT_NE(run.err.find(c.output), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find(c.reason), std::string::npos) << c.output << ": " << run.err;
+  }
+  EXPECT_EQ(FolderEntries(folder), before);
+  EXPECT_EQ(ReadBytes(midi), song);
+  EXPECT_EQ(ReadText(keep), "keep");
+  struct stat info;
+  ASSERT_EQ(lstat((folder + "/link.wav").c_str(), &info), 0);
+  EXPECT_TRUE(S_ISLNK(info.st_mode));
+  ASSERT_EQ(lstat((folder + "/fifo.wav").c_str(), &info), 0);
+  EXPECT_TRUE(S_ISFIFO(info.st_mode));
+
+  // A regular file is replaced, as asked.
+  const RunResult replace = RunRender({"-m", SARN_MODULE, "-p", "Init", "--tail", "0", "-qo", keep, midi});
+  EXPECT_EQ(replace.status, 0) << replace.err;
+  Wav wav;
+  EXPECT_TRUE(ReadWav(keep, wav));
+}
+
+TEST(RenderCommand, FloatRendersAreTheSameBytesInPlainWaveWithRoomForRf64AlsoOnStandardOutput) {
+  const std::string midi = kDir + "/same.mid";
+  WriteFile(midi, OneNoteSong(0, 480, 960, 500000));
+  const std::vector<std::string> args = {"-m", SARN_MODULE, "-p", "Big Strings", "--tail", "0.5", "--float", "-o"};
+  auto render = [&](const std::string& output) {
+    std::vector<std::string> all = args;
+    all.push_back(output);
+    all.push_back(midi);
+    return RunRender(all);
+  };
+  const RunResult first = render(kDir + "/same-1.wav");
+  const RunResult second = render(kDir + "/same-2.wav");
+  const RunResult piped = render("-");
+  ASSERT_EQ(first.status, 0) << first.err;
+  ASSERT_EQ(second.status, 0) << second.err;
+  ASSERT_EQ(piped.status, 0) << piped.err;
+  const Bytes bytes = ReadBytes(kDir + "/same-1.wav");
+  EXPECT_EQ(ReadBytes(kDir + "/same-2.wav"), bytes);
+  // Standard output carries the file and nothing else; the summary goes to standard error.
+  EXPECT_TRUE(Bytes(piped.out.begin(), piped.out.end()) == bytes) << piped.out.size() << " bytes";
+  EXPECT_NE(piped.err.find("times real time"), std::string::npos) << piped.err;
+
+  // A short render is plain RIFF/WAVE whose first chunk keeps room for the RF64 size chunk, and
+  // holds no PEAK chunk (it would carry the time of writing).
+  ASSERT_GT(bytes.size(), 12u);
+  EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 4), "RIFF");
+  EXPECT_EQ(std::string(bytes.begin() + 8, bytes.begin() + 12), "WAVE");
+  const std::vector<std::string> chunks = ChunkIds(bytes);
+  ASSERT_FALSE(chunks.empty());
+  EXPECT_EQ(chunks.front(), "JUNK");
+  EXPECT_EQ(chunks.back(), "data");
+  EXPECT_EQ(std::count(chunks.begin(), chunks.end(), "PEAK"), 0);
+  Wav wav;
+  ASSERT_TRUE(ReadWav(kDir + "/same-1.wav", wav));
+  EXPECT_EQ(wav.Frames(), std::llround(1.5 * 44100));
+  EXPECT_GT(Peak(wav), 0.01f);
+}
+
+TEST(RenderCommand, AnInterruptedRenderLeavesNoFileBehind) {
+  for (int signal : {SIGINT, SIGTERM}) {
+    const std::string folder = kDir + "/interrupted-" + std::to_string(signal);
+    mkdir(folder.c_str(), 0755);
+    // The demo phrase with ten minutes of tail at 384 kHz in one-sample blocks: far from done when
+    // the signal comes.
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      if (!freopen("/dev/null", "w", stdout) || !freopen("/dev/null", "w", stderr)) _exit(126);
+      execl(SARN_RENDER_BINARY, SARN_RENDER_BINARY, "-m", SARN_MODULE, "-r", "384000", "-b", "1", "--tail", "600",
+            "-o", (folder + "/long.wav").c_str(), static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    // Waits for the partial file, at most a minute.
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (FolderEntries(folder).empty() && std::chrono::steady_clock::now() < giveUp) usleep(10000);
+    const bool started = !FolderEntries(folder).empty();
+    kill(pid, started ? signal : SIGKILL);
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(started) << "no partial file appeared";
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;
+    EXPECT_TRUE(FolderEntries(folder).empty()) << FolderEntries(folder).front();
+  }
+}
+
+TEST(RenderCommand, ProgramChangesChannelsAndHeldNotesFollowTheOptions) {
+  const RunResult list = RunRender({"-m", SARN_MODULE, "--list-programs"});
+  ASSERT_EQ(list.status, 0) << list.err;
+  const int bassOnly = ProgramNumber(list.out, "Bass Only");
+  ASSERT_GE(bassOnly, 0) << list.out;
+  // Key 60 for a quarter, then a switch to "Bass Only", which leaves key 60 silent, and key 60 again.
+  const Bytes programChange =
+      Smf(0, 480,
+          {TrackBuilder()
+               .Event(0, {0x90, 60, 100})
+               .Event(480, {0x80, 60, 0})
+               .Event(0, {0xC0, static_cast<uint8_t>(bassOnly)})
+               .Event(0, {0x90, 60, 100})
+               .Event(480, {0x80, 60, 0})
+               .End(480)});
+  const Bytes drums = Smf(0, 480, {TrackBuilder().Event(0, {0x99, 60, 100}).Event(480, {0x89, 60, 0}).End(480)});
+  // Key 60 never released before the end of the track at 0.5 s.
+  const Bytes held = Smf(0, 480, {TrackBuilder().Event(0, {0x90, 60, 100}).End(480)});
+  struct Case {
+    const char* name;
+    const Bytes* song;
+    std::vector<std::string> options;
+    const char* summary;
+    bool soundAfterHalfASecond;  // in the file's second half second
+    bool silent;
+  };
+  const Case cases[] = {
+      {"-p overrides program changes", &programChange, {"-p", "Big Strings"}, "program \"Big Strings\",", true, false},
+      {"program changes followed",
+       &programChange,
+       {"-p", "Big Strings", "--follow-program-changes"},
+       "programs \"Big Strings\", \"Bass Only\",",
+       false,
+       false},
+      {"drums skipped", &drums, {"-p", "Init"}, "program \"Init\", 0 events", false, true},
+      {"drums chosen", &drums, {"-p", "Init", "--channels", "all"}, "program \"Init\", 2 events", true, false},
+      {"held key released", &held, {"-p", "Init"}, "program \"Init\", 2 events", true, false},
+  };
+  for (const Case& c : cases) {
+    const std::string midi = kDir + "/options.mid", output = kDir + "/options.wav";
+    WriteFile(midi, *c.song);
+    std::vector<std::string> args = {"-m", SARN_MODULE, "--tail", "2", "-o", output, midi};
+    args.insert(args.end(), c.options.begin(), c.options.end());
+    const RunResult run = RunRender(args);
+    ASSERT_EQ(run.status, 0) << c.name << ": " << run.err;
+    EXPECT_NE(run.out.find(c.summary), std::string::npos) << c.name << ": " << run.out;
+    EXPECT_EQ(run.err.find("warning: " + output + " is silent") != std::string::npos, c.silent) << c.name << ": "
+                                                                                                  << run.err;
+    Wav wav;
+    ASSERT_TRUE(ReadWav(output, wav));
+    EXPECT_EQ(PeakBetween(wav, 0.0, 0.5) > 0.01f, !c.silent) << c.name;
+    if (c.soundAfterHalfASecond) {
+      EXPECT_GT(PeakBetween(wav, 0.5, 1.0), 0.01f) << c.name;
+    } else {
+      EXPECT_LT(PeakBetween(wav, 0.6, 1.0), 1e-3f) << c.name;
+    }
+    // Every key is released before the tail: its last half second is silent.
+    EXPECT_LT(PeakBetween(wav, wav.Frames() / double(wav.rate) - 0.5, 1e9), 1e-4f) << c.name;
+  }
 }
 
 }  // namespace

@@ -17,6 +17,7 @@
 #include "params/ParameterTable.h"
 #include "raster/PngDecoder.h"
 #include "shell/Sarn.h"
+#include "tools/ToolVersion.h"
 
 namespace {
 
@@ -88,6 +89,11 @@ size_t HeapInUse() { return mallinfo2().uordblks + mallinfo2().hblkhd; }
 }  // namespace
 
 int main(int argc, char** argv) {
+  // The benchmark library answers --help; --version is ours.
+  if (AsksForVersion(argc, argv)) {
+    PrintToolVersion("sarn-bench-editor");
+    return 0;
+  }
   // Settings of the benchmark's own, so that a user's startup bank does not change the figures.
   char folder[] = "/tmp/sarn-bench-editor-XXXXXX";
   if (mkdtemp(folder)) setenv("XDG_CONFIG_HOME", folder, 1);

@@ -13,6 +13,7 @@
 #include "params/IPlugParam.h"
 #include "params/ParameterChange.h"
 #include "params/ParameterTable.h"
+#include "tools/ToolVersion.h"
 
 // Counts every byte handed out by operator new, to report what one instance allocates.
 static std::atomic<size_t> gAllocatedBytes{0};
@@ -136,6 +137,11 @@ BENCHMARK(BM_FullLoad)
     ->MinTime(1.0);
 
 int main(int argc, char** argv) {
+  // The benchmark library answers --help; --version is ours.
+  if (AsksForVersion(argc, argv)) {
+    PrintToolVersion("sarn-bench-engine");
+    return 0;
+  }
   const size_t before = gAllocatedBytes;
   { Instrument inst(44100); }
   std::printf("one engine instance with its parameters allocates %zu bytes at 44100 Hz\n",

@@ -31,6 +31,7 @@
 #include "params/ParameterTable.h"
 #include "plugin/vst2/IPlugVST.h"
 #include "plugin/vst2/PluginFactory.h"
+#include "tools/ToolVersion.h"
 #include "tools/render/VstModule.h"
 
 namespace {
@@ -307,6 +308,11 @@ std::string ModuleBesideExecutable() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // The benchmark library answers --help; --version is ours.
+  if (AsksForVersion(argc, argv)) {
+    PrintToolVersion("sarn-bench-host");
+    return 0;
+  }
   // --module=PATH is ours; everything else goes to the benchmark library.
   gModulePath = ModuleBesideExecutable();
   std::vector<char*> rest;

@@ -1,5 +1,7 @@
 // sarn-face: renders the instrument's face headless, as the editor draws it, to a PNG.
 //   sarn-face [--program N|NAME] [--click X,Y[,right]] ... [--out face.png]
+#include <getopt.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -7,14 +9,27 @@
 #include <vector>
 
 #include "shell/Sarn.h"
+#include "tools/ToolVersion.h"
 #include "tools/face/FaceSnapshot.h"
 
 namespace {
 
 intptr_t SilentHost(AEffect*, int32_t, int32_t, intptr_t, void*, float) { return 0; }
 
-int Usage() {
-  std::fprintf(stderr, "usage: sarn-face [--program N|NAME] [--click X,Y[,right]] ... [--out face.png]\n");
+const char kUsage[] =
+    "usage: sarn-face [--program N|NAME] [--click X,Y[,right]] ... [--out face.png]\n"
+    "\n"
+    "Renders the instrument's face headless, as the editor draws it, to a PNG.\n"
+    "\n"
+    "  -p, --program P     program number (0 = first) or exact name to show\n"
+    "  -c, --click X,Y     press and release there first (\",right\": the right button);\n"
+    "                      the face is 772 x 620, X and Y count from 0 at the top left\n"
+    "  -o, --out FILE      PNG file to write (default face.png)\n"
+    "  -V, --version       print the version\n"
+    "  -h, --help          print this help\n";
+
+int UsageError(const std::string& message) {
+  std::fprintf(stderr, "sarn-face: %s\nTry 'sarn-face --help' for more information.\n", message.c_str());
   return 2;
 }
 
@@ -29,36 +44,85 @@ int FindProgram(const Sarn& sarn, const std::string& text) {
   return -1;
 }
 
-bool ParseClick(const char* text, FaceClick& click) {
-  char kind[16] = "";
-  const int fields = std::sscanf(text, "%d,%d,%15s", &click.x, &click.y, kind);
-  if (fields < 2) return false;
-  if (fields == 3 && std::strcmp(kind, "right") != 0) return false;
-  click.right = fields == 3;
+bool ParseCoordinate(const std::string& text, int& out) {
+  char* end = nullptr;
+  const long value = std::strtol(text.c_str(), &end, 10);
+  if (text.empty() || *end != '\0' || value < -100000 || value > 100000) return false;
+  out = static_cast<int>(value);
+  return true;
+}
+
+// "X,Y" or "X,Y,right" inside the face; false with the reason otherwise.
+bool ParseClick(const std::string& text, FaceClick& click, std::string& error) {
+  std::vector<std::string> parts(1);
+  for (char c : text) {
+    if (c == ',') {
+      parts.emplace_back();
+    } else {
+      parts.back() += c;
+    }
+  }
+  const bool right = parts.size() == 3 && parts[2] == "right";
+  if ((parts.size() != 2 && !right) || !ParseCoordinate(parts[0], click.x) || !ParseCoordinate(parts[1], click.y)) {
+    error = "a click is X,Y or X,Y,right, not \"" + text + "\"";
+    return false;
+  }
+  if (click.x < 0 || click.y < 0 || click.x >= Sarn::kEditorWidth || click.y >= Sarn::kEditorHeight) {
+    error = "click " + text + " is outside the face (" + std::to_string(Sarn::kEditorWidth) + " x " +
+            std::to_string(Sarn::kEditorHeight) + ")";
+    return false;
+  }
+  click.right = right;
   return true;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  static const option kOptions[] = {
+      {"program", required_argument, nullptr, 'p'}, {"click", required_argument, nullptr, 'c'},
+      {"out", required_argument, nullptr, 'o'},     {"version", no_argument, nullptr, 'V'},
+      {"help", no_argument, nullptr, 'h'},          {nullptr, 0, nullptr, 0},
+  };
   std::string program;
   std::string out = "face.png";
   std::vector<FaceClick> clicks;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (i + 1 >= argc) return Usage();
-    if (arg == "--program") {
-      program = argv[++i];
-    } else if (arg == "--out") {
-      out = argv[++i];
-    } else if (arg == "--click") {
-      FaceClick click;
-      if (!ParseClick(argv[++i], click)) return Usage();
-      clicks.push_back(click);
-    } else {
-      return Usage();
+  opterr = 0;
+  int code;
+  while ((code = getopt_long(argc, argv, ":p:c:o:Vh", kOptions, nullptr)) != -1) {
+    const std::string given = optind > 0 && optind <= argc ? argv[optind - 1] : "";
+    std::string name = given.compare(0, 2, "--") == 0 ? given.substr(0, given.find('='))
+                                                     : std::string("-") + static_cast<char>(optopt);
+    for (const option* o = kOptions; name.size() > 2 && optopt && o->name; ++o) {
+      if (o->val == optopt) name = std::string("--") + o->name;  // a prefix named in full
+    }
+    std::string error;
+    FaceClick click;
+    switch (code) {
+      case 'p':
+        program = optarg;
+        break;
+      case 'o':
+        out = optarg;
+        if (out.empty()) return UsageError("the output path is empty");
+        break;
+      case 'c':
+        if (!ParseClick(optarg, click, error)) return UsageError(error);
+        clicks.push_back(click);
+        break;
+      case 'V':
+        PrintToolVersion("sarn-face");
+        return 0;
+      case 'h':
+        std::fputs(kUsage, stdout);
+        return 0;
+      case ':':
+        return UsageError("option " + name + " needs a value");
+      default:
+        return UsageError("unknown or ambiguous option " + name);
     }
   }
+  if (optind < argc) return UsageError(std::string("unexpected argument \"") + argv[optind] + "\"");
   Sarn sarn(SilentHost);
   if (!program.empty()) {
     const int index = FindProgram(sarn, program);

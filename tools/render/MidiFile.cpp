@@ -1,8 +1,11 @@
 #include "tools/render/MidiFile.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
-#include <fstream>
+#include <cstring>
 
 namespace {
 
@@ -357,26 +360,27 @@ bool MidiFileReader::Parse(const uint8_t* data, size_t size, MidiSong& song, std
 }
 
 bool MidiFileReader::Load(const std::string& path, MidiSong& song, std::string& error) {
-  std::ifstream file(path, std::ios::binary | std::ios::ate);
+  FILE* file = std::fopen(path.c_str(), "rb");
   if (!file) {
-    error = "cannot open " + path;
+    error = "cannot open " + path + ": " + std::strerror(errno);
     return false;
   }
-  const std::streamoff size = file.tellg();
-  if (size < 0) {
-    error = "cannot read " + path;
-    return false;
+  std::vector<uint8_t> bytes;
+  struct stat info;
+  bool read = false;
+  if (fstat(fileno(file), &info) != 0) {
+    error = "cannot read " + path + ": " + std::strerror(errno);
+  } else if (!S_ISREG(info.st_mode)) {
+    error = path + (S_ISDIR(info.st_mode) ? " is a directory" : " is not a regular file") + ", not a MIDI file";
+  } else if (static_cast<unsigned long long>(info.st_size) > kMaxFileBytes) {
+    error = path + " is too large for a MIDI file (" + std::to_string(info.st_size) + " bytes)";
+  } else {
+    bytes.resize(static_cast<size_t>(info.st_size));
+    read = bytes.empty() || std::fread(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    if (!read) error = "cannot read " + path + ": " + (std::ferror(file) ? std::strerror(errno) : "it got shorter");
   }
-  if (static_cast<unsigned long long>(size) > kMaxFileBytes) {
-    error = path + " is too large for a MIDI file (" + std::to_string(size) + " bytes)";
-    return false;
-  }
-  std::vector<uint8_t> bytes(static_cast<size_t>(size));
-  file.seekg(0);
-  if (size > 0 && !file.read(reinterpret_cast<char*>(bytes.data()), size)) {
-    error = "cannot read " + path;
-    return false;
-  }
+  std::fclose(file);
+  if (!read) return false;
   if (!Parse(bytes.data(), bytes.size(), song, error)) {
     error = path + ": " + error;
     return false;

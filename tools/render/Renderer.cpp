@@ -95,6 +95,11 @@ void Renderer::UpdateTransport(const MidiSong& song, long long frame) {
   transport.barStartQuarterNotes = since + std::floor((transport.quarterNotes - since) / barQuarters) * barQuarters;
 }
 
+void Renderer::NoteProgram() {
+  const int program = static_cast<int>(module_.Dispatch(effGetProgram));
+  if (programsPlayed_.empty() || programsPlayed_.back() != program) programsPlayed_.push_back(program);
+}
+
 bool Renderer::Render(const MidiSong& song, WavWriter& writer,
                       const std::function<void(long long, long long)>& progress, std::string& error) {
   AEffect* effect = module_.Effect();
@@ -118,17 +123,20 @@ bool Renderer::Render(const MidiSong& song, WavWriter& writer,
   float* none[1] = {nullptr};
   float** in = inputPointers.empty() ? none : inputPointers.data();
 
+  programsPlayed_.clear();
   EventBlock events;
   size_t next = 0;
   int progressCountdown = 0;
   for (long long start = 0; start < total; start += block) {
     const int frames = static_cast<int>(std::min<long long>(block, total - start));
     events.Clear();
+    bool programChange = false;
     while (next < song.events.size()) {
       const MidiFileEvent& event = song.events[next];
       const long long frame = std::llround(event.seconds * settings_.sampleRate);
       if (frame >= start + frames) break;
       events.Add(event, static_cast<int>(std::max<long long>(frame - start, 0)));
+      programChange = programChange || (event.status & 0xF0) == 0xC0;
       ++next;
     }
     UpdateTransport(song, start);
@@ -136,6 +144,8 @@ bool Renderer::Render(const MidiSong& song, WavWriter& writer,
     for (auto& buffer : inputs) std::fill(buffer.begin(), buffer.end(), 0.0f);
     for (auto& buffer : outputs) std::fill(buffer.begin(), buffer.end(), 0.0f);
     effect->processReplacing(effect, in, outputPointers.data(), frames);
+    // Noted after the block: a program change at the very start replaces the program before it sounds.
+    if (programChange || start == 0) NoteProgram();
     if (!writer.Write(outputPointers.data(), frames, error)) return false;
     if (progress && --progressCountdown <= 0) {
       progress(start + frames, total);

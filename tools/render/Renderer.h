@@ -41,10 +41,16 @@ class Renderer {
   // Channels written to the file: the first two outputs of the plug-in.
   int OutputChannels() const;
 
+  // The programs the last render played, in order: the one of the first block, then each one a
+  // program change in the song switched to.
+  const std::vector<int>& ProgramsPlayed() const { return programsPlayed_; }
+
  private:
   void UpdateTransport(const MidiSong& song, long long frame);
+  void NoteProgram();
 
   VstModule& module_;
   RenderSettings settings_;
   bool running_ = false;
+  std::vector<int> programsPlayed_;
 };
