@@ -1,7 +1,9 @@
 #include "plugin/FileAccess.h"
 
 #include <atomic>
+#include <chrono>
 #include <string>
+#include <thread>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -19,7 +21,16 @@ namespace {
 // Distinguishes the temporary files of several saves of one process running at the same time.
 std::atomic<unsigned> gTemporaryCount{0};
 
+std::atomic<int> gDelayMilliseconds{0};
+
+void SimulateSlowDisk() {
+  const int delay = gDelayMilliseconds.load(std::memory_order_relaxed);
+  if (delay > 0) std::this_thread::sleep_for(std::chrono::milliseconds(delay));
+}
+
 }  // namespace
+
+void SetFileAccessDelayForTesting(int milliseconds) { gDelayMilliseconds = milliseconds; }
 
 #ifdef _WIN32
 
@@ -76,6 +87,7 @@ class Handle {
 
 bool ReplaceFileContents(const char* path, const uint8_t* data, size_t size) {
   if (!path || !path[0] || (!data && size > 0)) return false;
+  SimulateSlowDisk();
   const std::wstring target = LongPath(Widen(path));
   const size_t slash = target.find_last_of(L'\\');
   if (target.empty() || slash == std::wstring::npos) return false;
@@ -108,6 +120,7 @@ bool ReplaceFileContents(const char* path, const uint8_t* data, size_t size) {
 
 bool ReadFileContents(const char* path, std::vector<uint8_t>& bytes, size_t maxSize) {
   if (!path || !path[0]) return false;
+  SimulateSlowDisk();
   const std::wstring wide = LongPath(Widen(path));
   if (wide.empty()) return false;
   Handle file(CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
@@ -162,6 +175,7 @@ bool WriteAll(int fd, const uint8_t* data, size_t size) {
 
 bool ReplaceFileContents(const char* path, const uint8_t* data, size_t size) {
   if (!path || !path[0] || (!data && size > 0)) return false;
+  SimulateSlowDisk();
   const std::string target = path;
   const size_t slash = target.rfind('/');
   const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : target.substr(0, slash);
@@ -194,6 +208,7 @@ bool ReplaceFileContents(const char* path, const uint8_t* data, size_t size) {
 
 bool ReadFileContents(const char* path, std::vector<uint8_t>& bytes, size_t maxSize) {
   if (!path || !path[0]) return false;
+  SimulateSlowDisk();
   Descriptor file(open(path, O_RDONLY | O_CLOEXEC));
   struct stat status;
   if (file.Get() < 0 || fstat(file.Get(), &status) != 0 || !S_ISREG(status.st_mode) || status.st_size < 0 ||

@@ -16,3 +16,7 @@ bool ReplaceFileContents(const char* path, const uint8_t* data, size_t size);
 
 // The whole file at path; false when it cannot be opened or read, or is larger than maxSize bytes.
 bool ReadFileContents(const char* path, std::vector<uint8_t>& bytes, size_t maxSize);
+
+// For benchmarks and tests: every read and write of a whole file takes this much longer, as on a slow
+// network folder or a drive that has to spin up. 0 (the default) adds nothing.
+void SetFileAccessDelayForTesting(int milliseconds);

@@ -202,22 +202,38 @@ bool LoadBankImage(IPlugBase& plug, const uint8_t* bytes, int size) {
   return true;
 }
 
+// The plug-in's lock is held only while the state is encoded or decoded: a slow disk must not hold
+// up the audio thread, which takes the same lock.
 bool SaveProgramFile(IPlugBase& plug, const char* path) {
+  if (!path || !path[0]) return false;
   std::vector<uint8_t> bytes;
-  return path && path[0] && EncodeProgramFile(plug, bytes) && ReplaceFileContents(path, bytes.data(), bytes.size());
+  {
+    IPlugBase::LockGuard lock(plug.Mutex());
+    if (!EncodeProgramFile(plug, bytes)) return false;
+  }
+  return ReplaceFileContents(path, bytes.data(), bytes.size());
 }
 
 bool SaveBankFile(IPlugBase& plug, const char* path) {
+  if (!path || !path[0]) return false;
   std::vector<uint8_t> bytes;
-  return path && path[0] && EncodeBankFile(plug, bytes) && ReplaceFileContents(path, bytes.data(), bytes.size());
+  {
+    IPlugBase::LockGuard lock(plug.Mutex());
+    if (!EncodeBankFile(plug, bytes)) return false;
+  }
+  return ReplaceFileContents(path, bytes.data(), bytes.size());
 }
 
 bool LoadProgramFile(IPlugBase& plug, const char* path) {
   std::vector<uint8_t> bytes;
-  return path && path[0] && ReadFileContents(path, bytes, kMaxFileSize) && DecodeProgramFile(plug, bytes.data(), bytes.size());
+  if (!path || !path[0] || !ReadFileContents(path, bytes, kMaxFileSize)) return false;
+  IPlugBase::LockGuard lock(plug.Mutex());
+  return DecodeProgramFile(plug, bytes.data(), bytes.size());
 }
 
 bool LoadBankFile(IPlugBase& plug, const char* path) {
   std::vector<uint8_t> bytes;
-  return path && path[0] && ReadFileContents(path, bytes, kMaxFileSize) && DecodeBankFile(plug, bytes.data(), bytes.size());
+  if (!path || !path[0] || !ReadFileContents(path, bytes, kMaxFileSize)) return false;
+  IPlugBase::LockGuard lock(plug.Mutex());
+  return DecodeBankFile(plug, bytes.data(), bytes.size());
 }

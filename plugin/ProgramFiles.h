@@ -1,7 +1,8 @@
 // Program files (fxp) and bank files (fxb) in the VST2 "CcnK" container layout.
 // Header fields are 32-bit big-endian; the opaque chunk inside keeps its little-endian layout.
 // Written in the chunk forms ("FPCh", "FBCh"); read in those and the parameter-list forms ("FxCk", "FxBk").
-// Every operation runs with the plug-in lock held by the caller.
+// The encoders and decoders run with the plug-in lock held by the caller; the file operations take it
+// themselves, only while they encode or decode, and read and write the file without it.
 #pragma once
 
 #include <cstddef>

@@ -109,11 +109,7 @@ void Synth::ExecuteCommand(IGraphics* editor, int number) {
       const std::string path =
           ChooseFile(editor, IGraphics::kFileOpen, "", Folders().Get(SharedFolders::kProgram), bank ? "fxb" : "fxp");
       if (path.empty()) break;
-      bool loaded;
-      {
-        LockGuard lock(Mutex());
-        loaded = bank ? LoadBankFile(*this, path.c_str()) : LoadProgramFile(*this, path.c_str());
-      }
+      const bool loaded = bank ? LoadBankFile(*this, path.c_str()) : LoadProgramFile(*this, path.c_str());
       Folders().Set(SharedFolders::kProgram, FolderOfPath(path));
       if (!loaded) ShowError(editor, "Cannot load file!");
       break;
@@ -125,12 +121,11 @@ void Synth::ExecuteCommand(IGraphics* editor, int number) {
       const std::string path = ChooseFile(editor, IGraphics::kFileSave, proposed,
                                           Folders().Get(SharedFolders::kProgram), bank ? "fxb" : "fxp");
       if (path.empty()) break;
-      bool saved;
       {
         LockGuard lock(Mutex());
         ModifyCurrentPreset();
-        saved = bank ? SaveBankFile(*this, path.c_str()) : SaveProgramFile(*this, path.c_str());
       }
+      const bool saved = bank ? SaveBankFile(*this, path.c_str()) : SaveProgramFile(*this, path.c_str());
       Folders().Set(SharedFolders::kProgram, FolderOfPath(path));
       if (!saved) ShowError(editor, "Cannot save file!");
       break;
@@ -146,11 +141,7 @@ void Synth::ExecuteCommand(IGraphics* editor, int number) {
       const std::string bankFile = mConfig.StartupBankFile();
       const std::string text = Format("The Startup Bank is:\n%s\n\nDo you really want to reload all programs?", bankFile);
       if (!Confirmed(editor, text, "Load Startup Bank")) break;
-      bool loaded;
-      {
-        LockGuard lock(Mutex());
-        loaded = LoadBankFile(*this, bankFile.c_str());
-      }
+      const bool loaded = LoadBankFile(*this, bankFile.c_str());
       if (!loaded) ShowError(editor, "Cannot load file!");
       break;
     }
@@ -195,12 +186,19 @@ void Synth::ExecuteCommand(IGraphics* editor, int number) {
       }
       break;
     }
+    // The audio thread reads both switches under the lock; the file is written without it.
     case kCommandMidiThru:
-      SetMidiThru(!MidiThru());
+      {
+        LockGuard lock(Mutex());
+        SetMidiThru(!MidiThru());
+      }
       mConfig.SaveConfiguration(kCommandMidiThru);
       break;
     case kCommandIgnoreProgramChange:
-      SetIgnoreProgramChange(!IgnoreProgramChange());
+      {
+        LockGuard lock(Mutex());
+        SetIgnoreProgramChange(!IgnoreProgramChange());
+      }
       mConfig.SaveConfiguration(kCommandIgnoreProgramChange);
       break;
     case kCommandCheckForUpdate:
