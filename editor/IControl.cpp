@@ -7,6 +7,7 @@
 #include "editor/IGraphics.h"
 #include "editor/PopupMenu.h"
 #include "editor/StandardControls.h"
+#include "raster/CachedFont.h"
 
 IControl::IControl(EditorHost* plug, const Rect& rect, int parameterIndex, Blend blend)
     : mPlug(plug), mRect(rect), mTargetRect(rect), mParameterIndex(parameterIndex), mBlend(blend) {}
@@ -64,8 +65,8 @@ void IControl::MarkDirty(bool informPlugin) {
   if (!informPlugin || !mPlug || mParameterIndex < 0) return;
   mPlug->SetParameterFromEditor(mParameterIndex, mValue);
   if (mValueText) {
-    mValueText->SetTextFromPlugin(mPlug->ParameterDisplayText(mParameterIndex).substr(0, 31) + " " +
-                                  mPlug->ParameterLabel(mParameterIndex).substr(0, 31));
+    mValueText->SetTextFromPlugin(LICE_Utf8Prefix(mPlug->ParameterDisplayText(mParameterIndex), 31) + " " +
+                                  LICE_Utf8Prefix(mPlug->ParameterLabel(mParameterIndex), 31));
   }
   if (mNameText) mNameText->SetTextFromPlugin(mPlug->ParameterName(mParameterIndex));
 }

@@ -9,6 +9,7 @@
 
 #include "plugin/FileAccess.h"
 #include "plugin/IPlugBase.h"
+#include "raster/CachedFont.h"
 
 namespace {
 
@@ -61,10 +62,11 @@ std::string NameField(const uint8_t* bytes, size_t offset) {
   return std::string(text, length);
 }
 
+// Cut before a character that does not fit whole, so that the file holds no half character.
 void StoreNameField(uint8_t* out, const char* name) {
-  const size_t length = std::min(std::strlen(name), static_cast<size_t>(kProgramNameSize));
+  const std::string fitting = LICE_Utf8Prefix(name, kProgramNameSize);
   std::memset(out, 0, kProgramNameSize);
-  std::memcpy(out, name, length);
+  std::memcpy(out, fitting.data(), fitting.size());
 }
 
 bool MatchesUniqueID(const IPlugBase& plug, const uint8_t* bytes, size_t offset) {

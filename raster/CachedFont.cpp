@@ -65,6 +65,14 @@ int LICE_DecodeUtf8Char(const char* text, int length, unsigned& code) {
   return 1;  // ASCII, or a byte that starts no valid sequence
 }
 
+std::string LICE_Utf8Prefix(const std::string& text, size_t maxBytes) {
+  if (text.size() <= maxBytes) return text;
+  size_t cut = maxBytes;
+  // Back over continuation bytes to the start of the character that would be split.
+  while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+  return text.substr(0, cut);
+}
+
 LICE_CachedFont::LICE_CachedFont() {
   std::lock_guard<std::mutex> hold(FontLock());
   if (gLiveFonts++ == 0) gScratch = new LICE_SysBitmap(kScratchSize, kScratchSize);

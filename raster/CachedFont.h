@@ -87,3 +87,7 @@ class LICE_CachedFont : public LICE_IFont {
 // a byte below 0x80 or an invalid lead byte stands for itself; 0xC2..0xDF with one continuation byte and
 // 0xE0..0xEF with two give the 16-bit code; 0xF0..0xF4 with three give a space.
 int LICE_DecodeUtf8Char(const char* text, int length, unsigned& code);
+
+// The longest start of text that fits in maxBytes without cutting a UTF-8 sequence apart, so that a
+// byte limit (a program name, a value text, a host's buffer) never leaves half a character behind.
+std::string LICE_Utf8Prefix(const std::string& text, size_t maxBytes);

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "plugin/ProgramFiles.h"
+#include "raster/CachedFont.h"
 #include "shell/Synth.h"
 #include "shell/VersionCheck.h"
 
@@ -251,7 +252,7 @@ void Synth::SelectProgram(int index) {
 void Synth::RenameCurrentProgram(const std::string& name) {
   {
     LockGuard lock(Mutex());
-    ModifyCurrentPreset(name.substr(0, 256).c_str());
+    ModifyCurrentPreset(LICE_Utf8Prefix(name, 256).c_str());
   }
   NotifyHostOfProgramChange();
   ReportAllParameters();

@@ -7,6 +7,7 @@
 #include "editor/IGraphics.h"
 #include "editor/InstrumentHost.h"
 #include "editor/PopupMenu.h"
+#include "raster/CachedFont.h"
 
 // ---- Push button ----
 
@@ -125,7 +126,7 @@ bool IKLPresetMenu::Draw(IGraphics& graphics) {
   char number[16];
   std::snprintf(number, sizeof(number), "%02d", current);
   mNumberText = number;
-  mNameText = mInstrument ? mInstrument->ProgramName(current).substr(0, kNameLength) : std::string();
+  mNameText = mInstrument ? LICE_Utf8Prefix(mInstrument->ProgramName(current), kNameLength) : std::string();
   graphics.DrawTextIn(mTextStyle, mNumberText, mNumberField);
   graphics.DrawTextIn(mTextStyle, mNameText, mNameField);
   return true;
@@ -153,9 +154,10 @@ void IKLPresetMenu::ShowProgramMenu() {
       group = top.AddSubmenu(kTitles[i / 16], std::make_unique<PopupMenu>()).submenu.get();
     }
     if (!group) continue;
-    char entry[64];
-    std::snprintf(entry, sizeof(entry), "%02u: %.31s", static_cast<unsigned>(i), mInstrument->ProgramName(i).c_str());
-    group->AddItem(entry, i == current ? PopupMenuItem::kChecked : 0);
+    char number[16];
+    std::snprintf(number, sizeof(number), "%02u: ", static_cast<unsigned>(i));
+    group->AddItem(number + LICE_Utf8Prefix(mInstrument->ProgramName(i), 31),
+                   i == current ? PopupMenuItem::kChecked : 0);
   }
   PopupMenu* chosen = Graphics()->ShowPopupMenu(top, Rect(mNumberField.left, mNumberField.bottom,
                                                           mNumberField.left, mNumberField.bottom));
@@ -169,7 +171,7 @@ void IKLPresetMenu::ShowProgramMenu() {
 
 void IKLPresetMenu::TextEntered(const std::string& text) {
   if (!mInstrument) return;
-  mInstrument->RenameCurrentProgram(text.substr(0, kRenameLimit));
+  mInstrument->RenameCurrentProgram(LICE_Utf8Prefix(text, kRenameLimit));
   MarkDirty(false);
 }
 

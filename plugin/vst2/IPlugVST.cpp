@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "plugin/vst2/HostIdentification.h"
+#include "raster/CachedFont.h"
 
 namespace {
 
@@ -21,12 +22,13 @@ constexpr VstIntPtr kCanDoCockos = static_cast<VstIntPtr>(0xBEEF0000);
 // many characters, so that a host string without terminator is not read without end.
 constexpr int kMaxHostTextLength = 255;
 
-// Copies text into a host buffer of `bytes` bytes, truncated, always terminated.
+// Copies text into a host buffer of `bytes` bytes, cut before a character that does not fit whole,
+// always terminated.
 void CopyToHost(void* ptr, const char* text, int bytes) {
   char* out = static_cast<char*>(ptr);
-  const size_t length = std::min(std::strlen(text ? text : ""), static_cast<size_t>(bytes - 1));
-  if (length) std::memcpy(out, text, length);
-  out[length] = 0;
+  const std::string fitting = LICE_Utf8Prefix(text ? text : "", static_cast<size_t>(bytes - 1));
+  if (!fitting.empty()) std::memcpy(out, fitting.data(), fitting.size());
+  out[fitting.size()] = 0;
 }
 
 // Reads host text into a terminated string of at most kMaxHostTextLength characters.

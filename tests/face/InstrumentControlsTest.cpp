@@ -182,6 +182,17 @@ TEST_F(FaceTest, ProgramMenuAndRename) {
   editor->Wheel(500, 30, -120);  // the wheel cancels the entry
   EXPECT_FALSE(editor->TextEntryOpen());
   EXPECT_EQ(std::string(sarn->GetPresetName(0)), std::string(255, 'x'));
+
+  // Byte limits end before a character that does not fit whole: the name field's 27 bytes and the
+  // host's program-name buffer of 24 characters and a terminator.
+  sarn->RenameCurrentProgram(std::string(25, 'a') + "\xE2\x82\xAC");
+  editor->PaintAll();
+  EXPECT_EQ(selector->NameText(), std::string(25, 'a'));
+  char hostName[25];
+  AEffect* effect = sarn->GetAEffect();
+  sarn->RenameCurrentProgram(std::string(23, 'c') + "\xC3\xA9");
+  effect->dispatcher(effect, effGetProgramName, 0, 0, hostName, 0.0f);
+  EXPECT_EQ(std::string(hostName), std::string(23, 'c'));
 }
 
 TEST_F(FaceTest, HostChangesAndProgramChangesReachTheFace) {

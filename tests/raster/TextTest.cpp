@@ -9,6 +9,24 @@
 
 namespace {
 
+TEST(Utf8, ByteLimitsCutBeforeACharacterThatDoesNotFit) {
+  const struct {
+    const char* text;
+    size_t limit;
+    const char* fitting;
+  } cases[] = {
+      {"abc", 3, "abc"},
+      {"abc", 2, "ab"},
+      {"ab\xE2\x82\xAC", 5, "ab\xE2\x82\xAC"},  // the euro sign fits whole
+      {"ab\xE2\x82\xAC", 4, "ab"},              // ... or not at all
+      {"ab\xE2\x82\xAC", 3, "ab"},
+      {"\xC3\xA9t\xC3\xA9", 4, "\xC3\xA9t"},
+      {"\xF0\x9F\x8E\xB5x", 3, ""},
+      {"\xC3\xA9", 0, ""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(LICE_Utf8Prefix(c.text, c.limit), c.fitting) << c.text << " " << c.limit;
+}
+
 TEST(Utf8, OneCharacterAtATime) {
   struct Case {
     const char* bytes;
