@@ -4,6 +4,7 @@
 #include "editor/PopupMenu.h"
 #include "editor/face/InstrumentControls.h"
 #include "params/ParameterTable.h"
+#include "raster/Bitmap.h"
 
 namespace {
 
@@ -193,6 +194,31 @@ TEST_F(FaceTest, ProgramMenuAndRename) {
   sarn->RenameCurrentProgram(std::string(23, 'c') + "\xC3\xA9");
   effect->dispatcher(effect, effGetProgramName, 0, 0, hostName, 0.0f);
   EXPECT_EQ(std::string(hostName), std::string(23, 'c'));
+}
+
+TEST_F(FaceTest, ARepaintChangesNoPixelOutsideItsArea) {
+  // The window shows the surface outside a repaint area as it is (an X11 Expose copies it unpainted),
+  // so text must stay inside the area like the bitmaps do.
+  editor->PaintAll();
+  const Rect field = Control(1)->DrawRect();
+  LICE_IBitmap& surface = *editor->Surface();
+  std::vector<LICE_pixel> before;
+  for (int y = field.top; y < field.bottom; ++y) {
+    for (int x = field.left; x < field.right; ++x) before.push_back(surface.Row(y)[x]);
+  }
+  sarn->RenameCurrentProgram("WWWWWWWWWWWWWWWWWWWWWWWWWW");
+  const Rect left(field.left, field.top, (field.left + field.right) / 2, field.bottom);
+  editor->PaintArea(left);
+  int changedOutside = 0, changedInside = 0;
+  size_t i = 0;
+  for (int y = field.top; y < field.bottom; ++y) {
+    for (int x = field.left; x < field.right; ++x, ++i) {
+      const bool changed = surface.Row(y)[x] != before[i];
+      (left.Contains(x, y) ? changedInside : changedOutside) += changed;
+    }
+  }
+  EXPECT_GT(changedInside, 0);
+  EXPECT_EQ(changedOutside, 0);
 }
 
 TEST_F(FaceTest, HostChangesAndProgramChangesReachTheFace) {
