@@ -89,7 +89,11 @@ bool RunRepetition(const char* self, const std::vector<std::string>& arguments, 
   int pipeEnds[2];
   if (pipe(pipeEnds) != 0) return false;
   const pid_t pid = fork();
-  if (pid < 0) return false;
+  if (pid < 0) {
+    close(pipeEnds[0]);
+    close(pipeEnds[1]);
+    return false;
+  }
   if (pid == 0) {
     dup2(pipeEnds[1], STDOUT_FILENO);
     close(pipeEnds[0]);
