@@ -24,12 +24,21 @@ std::string WithSeparator(std::string folder) {
   return folder;
 }
 
-// Decoded images by resource identifier, for the life of the process: each identifier is decoded once
-// however many editors ask for it.
+// Image resources are PNG files: names ending in "png", any case.
+bool HasPngExtension(const char* fileName) {
+  const char* dot = fileName ? std::strrchr(fileName, '.') : nullptr;
+  if (!dot) return false;
+  std::string extension(dot + 1);
+  for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return extension == "png";
+}
+
+// Images by resource identifier, for the life of the process: each identifier is decoded once however
+// many editors ask for it. A built-in image is decoded when it is first drawn, not when a face is built.
 struct ImageCache {
   struct Entry {
     int id;
-    std::unique_ptr<LICE_MemBitmap> bitmap;  // null when the image could not be decoded
+    std::unique_ptr<LICE_IBitmap> bitmap;  // null when the image could not be had
   };
   std::mutex lock;
   std::vector<Entry> entries;
@@ -223,7 +232,10 @@ BitmapStrip IGraphics::LoadBitmapStrip(int resourceId, const char* fileName, int
     if (found != cache.entries.end()) {
       bitmap = found->bitmap.get();
     } else {
-      cache.entries.push_back({resourceId, LoadImageResource(resourceId, fileName)});
+      std::unique_ptr<LICE_IBitmap> image;
+      if (HasPngExtension(fileName)) image = LoadPngResourceOnDemand(ImageModule(), resourceId);
+      if (!image) image = LoadImageResource(resourceId, fileName);
+      cache.entries.push_back({resourceId, std::move(image)});
       bitmap = cache.entries.back().bitmap.get();
     }
   }
@@ -559,11 +571,5 @@ std::string IGraphics::AppDataFolder(bool common) {
 }
 
 std::unique_ptr<LICE_MemBitmap> IGraphics::LoadImageResource(int resourceId, const char* fileName) {
-  if (!fileName) return nullptr;
-  const char* dot = std::strrchr(fileName, '.');
-  if (!dot) return nullptr;
-  std::string extension(dot + 1);
-  for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  if (extension != "png") return nullptr;
-  return LoadPngResource(nullptr, resourceId);
+  return HasPngExtension(fileName) ? LoadPngResource(nullptr, resourceId) : nullptr;
 }

@@ -180,6 +180,8 @@ class IGraphics {
   virtual void RestoreCursor() {}
   // Decodes an image resource of the module (only names ending in "png", any case); null on failure.
   virtual std::unique_ptr<LICE_MemBitmap> LoadImageResource(int resourceId, const char* fileName);
+  // The module whose built-in images LoadBitmapStrip reads (a Windows HINSTANCE; null for this one).
+  virtual void* ImageModule() const { return nullptr; }
 
  protected:
   // A finished text entry: with a parameter the text is a display text (switches) or a decimal number

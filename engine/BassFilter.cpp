@@ -1,4 +1,4 @@
-// Pitch tables and coefficient set-up of the bass voice's low-pass.
+// Coefficient set-up of the bass voice's low-pass.
 #include "engine/BassFilter.h"
 
 #include <cmath>
@@ -7,24 +7,17 @@
 
 namespace {
 constexpr double kPi = 3.141592653589793;
-// Keeps sin(omega) positive (and the biquad stable) for table entries above Nyquist at low rates;
-// at 44.1 kHz and above no entry comes near it.
+// Keeps sin(omega) positive (and the biquad stable) for cutoffs above Nyquist at low rates;
+// at 44.1 kHz and above no cutoff comes near it.
 constexpr double kMaxOmega = 0.98 * kPi;
 }  // namespace
 
-BassFilter::BassFilter() : sine_(kMaxPitch + 1, 0.0), cosine_(kMaxPitch + 1, 0.0) {
-  SetSampleRate(44100.0);
-}
+BassFilter::BassFilter() { SetSampleRate(44100.0); }
 
 void BassFilter::SetSampleRate(double rate) {
   if (!(rate > 0.0) || !std::isfinite(rate) || rate == sampleRate_) return;
   sampleRate_ = rate;
-  for (int i = 0; i <= kMaxPitch; ++i) {
-    double omega = 2.0 * kPi * PitchToFrequency(i) / rate;
-    if (omega > kMaxOmega) omega = kMaxOmega;
-    sine_[i] = std::sin(omega);
-    cosine_[i] = std::cos(omega);
-  }
+  trigIndex_ = -1;
   x1_ = x2_ = y1_ = y2_ = 0.0;
   a1_ = a2_ = b0_ = b1_ = 0.0;
 }
@@ -38,8 +31,15 @@ void BassFilter::SetCutoff(double x) {
     i = static_cast<int>(pitch);
   }
   cutoffIndex_ = i;
-  const double s = sine_[i];
-  const double c = cosine_[i];
+  if (i != trigIndex_) {
+    double omega = 2.0 * kPi * PitchToFrequency(i) / sampleRate_;
+    if (omega > kMaxOmega) omega = kMaxOmega;
+    sine_ = std::sin(omega);
+    cosine_ = std::cos(omega);
+    trigIndex_ = i;
+  }
+  const double s = sine_;
+  const double c = cosine_;
   const double q = resonanceControl_ * 20.5 + 0.5;
   const double alpha = s / (2.0 * q);
   const double n = 1.0 / (1.0 + alpha);

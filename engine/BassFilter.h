@@ -1,16 +1,14 @@
 // Two-pole resonant low-pass of the bass voice; its cutoff follows the bass filter envelope.
 #pragma once
 
-#include <vector>
-
 class BassFilter {
  public:
   BassFilter();
   BassFilter(const BassFilter&) = delete;
   BassFilter& operator=(const BassFilter&) = delete;
 
-  // Rebuilds this filter's tables and clears states and coefficients when the rate changes;
-  // rates that are not finite and positive are ignored.
+  // Clears states and coefficients when the rate changes; rates that are not finite and positive
+  // are ignored.
   void SetSampleRate(double rate);
 
   // x: pitch units above the pitch offset; called once per control step.
@@ -32,8 +30,10 @@ class BassFilter {
   double x1_ = 0.0, x2_ = 0.0, y1_ = 0.0, y2_ = 0.0;
   double offset_ = 1e-13;  // keeps the recursion off subnormal numbers; sign flips every sample
   int cutoffIndex_ = 0;
-  std::vector<double> sine_;    // sin(2 pi PitchToFrequency(i) / rate), i = 0..17280
-  std::vector<double> cosine_;  // cos of the same
+  // sin and cos of 2 pi PitchToFrequency(i) / rate for the last cutoff index i, worked out only when
+  // the index moves (a table of all 17281 would cost a millisecond at every rate change).
+  int trigIndex_ = -1;
+  double sine_ = 0.0, cosine_ = 1.0;
 };
 
 inline double BassFilter::Process(double input) {

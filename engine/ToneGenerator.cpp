@@ -2,65 +2,32 @@
 
 #include <cmath>
 #include <limits>
-#include <mutex>
+#include <vector>
 
 #include "engine/PitchTables.h"
+#include "engine/WaveTableData.h"
 
 namespace {
+
+static_assert(ToneGenerator::kNumTables == wave_series::kNumTables &&
+              ToneGenerator::kTableLength == wave_series::kTableLength);
 
 // The wave tables followed by one all-zero table for silent footages.
 constexpr int kTableSize = (ToneGenerator::kNumTables + 1) * ToneGenerator::kTableLength;
 
-struct WaveTables {
-  std::vector<double> normal;
-  std::vector<double> hollow;
-};
-
-// Table t carries round(2048 / sqrt(2)^t) harmonics, so each step of the table choice halves
-// the bandwidth per half octave.
-int HarmonicsOf(int table) {
-  const double ratio = std::pow(1.4142135623730951, table);
-  return static_cast<int>(std::round(2048.0 / ratio));
-}
-
-// Fourier series of one period of an exponential decay (rising steeply at the middle),
-// with a spectral taper from 0.5 at the first harmonic to 0.27 at the last.
-void BuildTable(int table, double* out) {
-  const int n = HarmonicsOf(table);
-  const double pi = 3.141592653589793;
-  std::vector<double> amplitude(n + 1, 0.0);
-  amplitude[1] = -0.25;
-  for (int j = 2; j <= n; ++j) {
-    const double taper = 0.5 * (0.54 + 0.46 * std::cos((j - 1) * (pi / 2) / (n - 1)));
-    const double sign = (j % 2 == 0) ? 1.0 : -1.0;
-    amplitude[j] = taper * sign / (static_cast<double>(j) * j + 1);
-  }
-  for (int k = 0; k < ToneGenerator::kTableLength; ++k) {
-    double sum = 0.0;
-    for (int j = 1; j <= n; ++j) {
-      const double x = k * (j * 2 * pi * 0.000244140625);
-      sum += amplitude[j] * (std::cos(x) + j * std::sin(x));
-    }
-    out[k] = sum;
-  }
-}
-
-const WaveTables& SharedWaveTables() {
-  static WaveTables tables;
-  static std::once_flag built;
-  std::call_once(built, [] {
-    tables.normal.assign(kTableSize, 0.0);
-    tables.hollow.assign(kTableSize, 0.0);
+// The hollow set: each normal table minus itself half a period later, so the even harmonics cancel.
+// Derived once per process, in a fraction of a millisecond.
+const double* HollowTables() {
+  static const std::vector<double> hollow = [] {
+    std::vector<double> h(kTableSize, 0.0);
     constexpr int len = ToneGenerator::kTableLength;
     for (int t = 0; t < ToneGenerator::kNumTables; ++t) {
-      double* normal = &tables.normal[t * len];
-      BuildTable(t, normal);
-      // The wave minus itself half a period later: the even harmonics cancel.
-      double* hollow = &tables.hollow[t * len];
-      for (int k = 0; k < len; ++k) hollow[k] = (normal[k] - normal[(k + len / 2) % len]) * 0.5;
+      const double* normal = &kWaveTableData[t * len];
+      for (int k = 0; k < len; ++k) h[t * len + k] = (normal[k] - normal[(k + len / 2) % len]) * 0.5;
     }
-  });
-  return tables;
+    return h;
+  }();
+  return hollow.data();
 }
 
 }  // namespace
@@ -68,11 +35,10 @@ const WaveTables& SharedWaveTables() {
 ToneGenerator::ToneGenerator() : incrementTable_(kMaxPitch + 1, 0) {}
 
 const double* ToneGenerator::WaveTable(int table, bool hollow) {
-  const WaveTables& t = SharedWaveTables();
-  return (hollow ? t.hollow.data() : t.normal.data()) + table * kTableLength;
+  return (hollow ? HollowTables() : kWaveTableData) + table * kTableLength;
 }
 
-int ToneGenerator::HarmonicCount(int table) { return HarmonicsOf(table); }
+int ToneGenerator::HarmonicCount(int table) { return wave_series::HarmonicsOf(table); }
 
 void ToneGenerator::SetSampleRate(double rate) {
   if (!normalTables_) {

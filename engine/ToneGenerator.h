@@ -33,7 +33,7 @@ class ToneGenerator {
   ToneGenerator(const ToneGenerator&) = delete;
   ToneGenerator& operator=(const ToneGenerator&) = delete;
 
-  // Builds the shared wave tables on first use; rebuilds the rate tables when the rate changes.
+  // Takes the shared wave tables on first use; rebuilds the rate tables when the rate changes.
   void SetSampleRate(double rate);
   void SetTune(double tune);  // -1..1, +-64 pitch units (half a semitone)
   void SetHollow(bool hollow) { hollow_ = hollow; }
@@ -107,7 +107,7 @@ class ToneGenerator {
   bool Hollow() const { return hollow_; }
   double SampleRate() const { return sampleRate_; }
 
-  // The shared wave tables (normal or hollow set), built on first use.
+  // The shared wave tables (normal or hollow set); the normal set is fixed at build time.
   static const double* WaveTable(int table, bool hollow);
   static int HarmonicCount(int table);
   // Counter number (0..11) and octave shift of a MIDI note; a negative shift is silent.

@@ -150,6 +150,64 @@ bool ReadFile(const char* path, size_t maxBytes, std::vector<unsigned char>& byt
   return ok;
 }
 
+// The bytes of a built-in image: the module's own resource, else the registered one.
+bool FindPngResource(void* module, int id, const void*& data, size_t& size) {
+  if (raster_platform::FindModuleImage(module, id, data, size)) return true;
+  std::lock_guard<std::mutex> hold(RegistryLock());
+  const auto found = Registry().find(id);
+  if (found == Registry().end()) return false;
+  data = found->second.data;
+  size = found->second.size;
+  return true;
+}
+
+// The size in the header chunk, which a PNG file must begin with; false for sizes the decoder refuses.
+bool ReadPngSize(const void* data, size_t size, int& width, int& height) {
+  static const unsigned char kHeaderChunk[8] = {0, 0, 0, 13, 'I', 'H', 'D', 'R'};
+  const auto* bytes = static_cast<const unsigned char*>(data);
+  if (!bytes || size < 33 || png_sig_cmp(bytes, 0, 8) != 0 || std::memcmp(bytes + 8, kHeaderChunk, 8) != 0) {
+    return false;
+  }
+  const png_uint_32 w = png_get_uint_32(bytes + 16);
+  const png_uint_32 h = png_get_uint_32(bytes + 20);
+  if (w == 0 || h == 0 || w > kMaxSide || h > kMaxSide || static_cast<size_t>(w) * h > kMaxPixels) return false;
+  width = static_cast<int>(w);
+  height = static_cast<int>(h);
+  return true;
+}
+
+// A built-in image whose size is known from its header and whose pixels are decoded when first asked
+// for: a host that only scans or plays the instrument never pays for decoding the face. Should the
+// pixels not decode to that size, the image stays transparent.
+class OnDemandPng final : public LICE_IBitmap {
+ public:
+  OnDemandPng(const void* data, size_t size, int width, int height)
+      : data_(data), size_(size), width_(width), height_(height) {}
+
+  LICE_pixel* Bits() override { return Pixels().Bits(); }
+  int Width() const override { return width_; }
+  int Height() const override { return height_; }
+  int RowSpan() const override { return Pixels().RowSpan(); }
+  bool Resize(int, int) override { return false; }  // an image keeps its size
+
+ private:
+  LICE_MemBitmap& Pixels() const {
+    std::call_once(decoded_, [this] {
+      pixels_ = DecodePng(data_, size_);
+      if (!pixels_ || pixels_->Width() != width_ || pixels_->Height() != height_) {
+        pixels_ = std::make_unique<LICE_MemBitmap>(width_, height_);
+      }
+    });
+    return *pixels_;
+  }
+
+  const void* data_;
+  size_t size_;
+  int width_, height_;
+  mutable std::once_flag decoded_;
+  mutable std::unique_ptr<LICE_MemBitmap> pixels_;
+};
+
 }  // namespace
 
 std::unique_ptr<LICE_MemBitmap> DecodePng(const void* data, size_t size) {
@@ -197,15 +255,15 @@ std::unique_ptr<LICE_MemBitmap> LoadPngFile(const char* path, bool checkExtensio
 std::unique_ptr<LICE_MemBitmap> LoadPngResource(void* module, int id) {
   const void* data = nullptr;
   size_t size = 0;
-  if (raster_platform::FindModuleImage(module, id, data, size)) return DecodePng(data, size);
-  {
-    std::lock_guard<std::mutex> hold(RegistryLock());
-    const auto found = Registry().find(id);
-    if (found == Registry().end()) return nullptr;
-    data = found->second.data;
-    size = found->second.size;
-  }
-  return DecodePng(data, size);
+  return FindPngResource(module, id, data, size) ? DecodePng(data, size) : nullptr;
+}
+
+std::unique_ptr<LICE_IBitmap> LoadPngResourceOnDemand(void* module, int id) {
+  const void* data = nullptr;
+  size_t size = 0;
+  int width = 0, height = 0;
+  if (!FindPngResource(module, id, data, size) || !ReadPngSize(data, size, width, height)) return nullptr;
+  return std::make_unique<OnDemandPng>(data, size, width, height);
 }
 
 void RegisterEmbeddedPng(int id, const void* data, size_t size) {

@@ -16,6 +16,9 @@ std::unique_ptr<LICE_MemBitmap> LoadPngFile(const char* path, bool checkExtensio
 // HINSTANCE; null means this module), falling back to the embedded images; elsewhere the images
 // registered with RegisterEmbeddedPng.
 std::unique_ptr<LICE_MemBitmap> LoadPngResource(void* module, int id);
+// The same image with its size read from its header at once and its pixels decoded when they are
+// first asked for. Null when there is no such image or its header gives a size the decoder refuses.
+std::unique_ptr<LICE_IBitmap> LoadPngResourceOnDemand(void* module, int id);
 // Registers an image built into the module under a resource identifier; the bytes must outlive it.
 void RegisterEmbeddedPng(int id, const void* data, size_t size);
 // Successful decodes in this process (the image cache decodes each identifier once).

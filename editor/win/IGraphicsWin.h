@@ -48,6 +48,7 @@ class IGraphicsWin : public IGraphics {
   void HideCursor() override;
   void RestoreCursor() override;
   std::unique_ptr<LICE_MemBitmap> LoadImageResource(int resourceId, const char* fileName) override;
+  void* ImageModule() const override { return mModuleInstance; }
 
   // The filter text of a file chooser for a space-separated extension list: "*.fxp;*.fxb" twice,
   // each followed by a terminator, then the closing terminator. Empty when it would not fit 256 bytes.

@@ -12,7 +12,8 @@
 
 namespace {
 
-constexpr const char* kCurlLibraryName = "libcurl.so.4";
+// Debian and its kin ship the same API built against GnuTLS under a second name.
+constexpr const char* kCurlLibraryNames[] = {"libcurl.so.4", "libcurl-gnutls.so.4"};
 
 // The few libcurl functions the request uses, looked up in the library opened by soname. The library
 // stays loaded for the life of the process: curl_global_init must not run twice.
@@ -37,7 +38,10 @@ const CurlLibrary& Curl() {
   static CurlLibrary curl;
   static std::once_flag once;
   std::call_once(once, [] {
-    void* library = dlopen(kCurlLibraryName, RTLD_NOW | RTLD_LOCAL);
+    void* library = nullptr;
+    for (const char* name : kCurlLibraryNames) {
+      if (!library) library = dlopen(name, RTLD_NOW | RTLD_LOCAL);
+    }
     if (!library) return;
     const bool found = Find(library, "curl_global_init", curl.globalInit) &&
                        Find(library, "curl_easy_init", curl.easyInit) &&

@@ -1,4 +1,4 @@
-// Bass voice low-pass: cutoff range, resonance, clamping, denormal protection, per-instance tables.
+// Bass voice low-pass: cutoff range, resonance, clamping, denormal protection, instances at different rates.
 #include <gtest/gtest.h>
 
 #include <cmath>

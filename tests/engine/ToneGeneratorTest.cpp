@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "engine/PitchTables.h"
+#include "engine/WaveSeries.h"
 
 namespace {
 
@@ -24,6 +25,21 @@ TEST(ToneGenerator, WaveTableCheckValues) {
   EXPECT_NEAR(t6[1024], -0.235334, 1e-6);
   EXPECT_NEAR(t6[2048], 0.53539, 1e-5);
   EXPECT_NEAR(*std::max_element(t6, t6 + 4096), 1.369975, 1e-6);
+}
+
+// The tables the module carries were summed at build time: every table, start to end, must still
+// be its series (a stale or cut-short data file fails here; a cut-short one leaves zeros at the end).
+TEST(ToneGenerator, WaveTablesAreTheirFourierSeries) {
+  for (int t = 0; t < ToneGenerator::kNumTables; ++t) {
+    const wave_series::WaveSeries series(t);
+    const double* table = ToneGenerator::WaveTable(t, false);
+    for (int k : {0, 1, 455, 1024, 2047, 2048, 3333, 4094, 4095}) {
+      EXPECT_NEAR(table[k], series.At(k), 1e-13) << "table " << t << " entry " << k;
+    }
+  }
+  const double* silent = ToneGenerator::WaveTable(ToneGenerator::kNumTables, false);
+  EXPECT_EQ(*std::max_element(silent, silent + ToneGenerator::kTableLength), 0.0);
+  EXPECT_EQ(*std::min_element(silent, silent + ToneGenerator::kTableLength), 0.0);
 }
 
 TEST(ToneGenerator, HollowTableIsWaveMinusHalfPeriodShift) {

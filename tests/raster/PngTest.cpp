@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -301,6 +302,40 @@ TEST(Png, EmbeddedImagesByIdentifier) {
   EXPECT_EQ(image->Width(), 4);
   EXPECT_EQ(Show(image->Row(3)[3]), Show(LICE_RGBA(225, 230, 235, 255)));
   EXPECT_FALSE(LoadPngResource(nullptr, 9102));
+}
+
+// A built-in image asked for on demand is sized from its header at once and decoded once, by whichever
+// thread first needs its pixels; an unusable header is refused, pixels that fail stay transparent.
+TEST(Png, EmbeddedImagesOnDemandDecodeAtFirstUse) {
+  static const Bytes good = SmallRgb();
+  static const Bytes cutData(good.begin(), good.begin() + static_cast<ptrdiff_t>(FindChunk(good, "IDAT") + 12));
+  static const Bytes cutHeader(good.begin(), good.begin() + 20);
+  static Bytes wide = good;
+  PutBE(wide, 16, 20000);
+  FixCrc(wide, 8);
+  RegisterEmbeddedPng(9111, good.data(), good.size());
+  RegisterEmbeddedPng(9112, cutData.data(), cutData.size());
+  RegisterEmbeddedPng(9113, cutHeader.data(), cutHeader.size());
+  RegisterEmbeddedPng(9114, wide.data(), wide.size());
+
+  const int before = PngDecodeCount();
+  const auto image = LoadPngResourceOnDemand(nullptr, 9111);
+  ASSERT_TRUE(image);
+  EXPECT_EQ(image->Width(), 4);
+  EXPECT_EQ(image->Height(), 4);
+  EXPECT_EQ(PngDecodeCount(), before) << "decoded before its pixels were needed";
+  std::vector<std::thread> readers;
+  std::vector<LICE_pixel> seen(4, 0);
+  for (size_t i = 0; i < seen.size(); ++i) readers.emplace_back([&, i] { seen[i] = image->Row(3)[3]; });
+  for (std::thread& t : readers) t.join();
+  for (LICE_pixel p : seen) EXPECT_EQ(Show(p), Show(LICE_RGBA(225, 230, 235, 255)));
+  EXPECT_EQ(PngDecodeCount(), before + 1);
+
+  const auto cut = LoadPngResourceOnDemand(nullptr, 9112);
+  ASSERT_TRUE(cut);
+  ASSERT_EQ(cut->Width(), 4);
+  EXPECT_EQ(Show(cut->Row(3)[3]), Show(LICE_RGBA(0, 0, 0, 0)));
+  for (int id : {9113, 9114, 9115}) EXPECT_FALSE(LoadPngResourceOnDemand(nullptr, id)) << id;
 }
 
 }  // namespace
