@@ -61,6 +61,9 @@ struct FontCache {
   std::mutex lock;
   std::vector<Entry> entries;
   int created = 0;
+  // A shared font's text colour is set just before it draws: editors on other threads must not set
+  // theirs in between.
+  std::mutex drawing;
 };
 
 FontCache& Fonts() {
@@ -485,6 +488,7 @@ bool IGraphics::DrawTextIn(TextStyle& style, const std::string& text, const Rect
   LICE_IFont* font = FontFor(style);
   if (!font) return false;
   if (!mSurface) return true;
+  std::lock_guard<std::mutex> guard(Fonts().drawing);
   font->SetTextColor(ToPixel(style.colour));
   LICE_Rect box{rect.left, rect.top, rect.right, rect.bottom};
   // While a repaint runs, text stays inside its area like everything else: the window shows the
