@@ -219,21 +219,50 @@ void IPlugBase::RedrawParameterControls() {
 }
 
 int IPlugBase::UnserializePresets(const DataChunk& chunk, int position) {
+  std::vector<StoredPreset> bank;
+  position = ReadPresets(chunk, position, bank);
+  if (position < 0) return -1;
+  InstallPresets(bank, mCurrentPresetIdx);
+  return position;
+}
+
+int IPlugBase::UnserializeHostBank(const DataChunk& chunk, int position) {
+  std::vector<StoredPreset> bank;
+  position = ReadPresets(chunk, position, bank);
+  int current = mCurrentPresetIdx;
+  if (position >= 0) position = ReadCurrentProgram(chunk, position, current);
+  if (position < 0) return -1;
+  InstallPresets(bank, current);
+  return position;
+}
+
+int IPlugBase::ReadPresets(const DataChunk& chunk, int position, std::vector<StoredPreset>& bank) const {
   // Every program is read and checked before the first one changes, so a bank that ends early or
   // carries a damaged program leaves all programs as they were.
-  struct ReadPreset {
-    std::string name;
-    bool initialized = false;
-    std::vector<double> values;
-  };
-  std::vector<ReadPreset> bank(mPresets.size());
-  for (ReadPreset& read : bank) {
+  bank.assign(mPresets.size(), StoredPreset());
+  for (StoredPreset& read : bank) {
     position = chunk.GetString(read.name, position);
     if (position >= 0) position = chunk.GetBool(read.initialized, position);
     if (position >= 0 && read.initialized) position = ReadProgramState(chunk, position, read.values);
     if (position < 0) return -1;
   }
+  return position;
+}
 
+int IPlugBase::ReadCurrentProgram(const DataChunk& chunk, int position, int& program) const {
+  // Up to four bytes that begin the tag are a trailer, possibly cut short.
+  const int tagBytes = std::min(chunk.Size() - position, 4);
+  const bool tagged = tagBytes > 0 && std::memcmp(chunk.Data() + position, kCurrentProgramTag,
+                                                  static_cast<size_t>(tagBytes)) == 0;
+  if (!tagged) return position;
+  int32_t number = -1;
+  const int end = chunk.GetInt(number, position + 4);
+  if (end < 0 || number < 0 || number >= NPresets()) return -1;
+  program = number;
+  return end;
+}
+
+void IPlugBase::InstallPresets(const std::vector<StoredPreset>& bank, int current) {
   for (size_t i = 0; i < bank.size(); ++i) {
     Preset& preset = mPresets[i];
     preset.SetName(bank[i].name);
@@ -244,8 +273,7 @@ int IPlugBase::UnserializePresets(const DataChunk& chunk, int position) {
     SetParameterValues(bank[i].values);
     SaveProgramState(preset.state);
   }
-  RecallPreset(mCurrentPresetIdx);
-  return position;
+  RecallPreset(current);
 }
 
 void IPlugBase::ModifyCurrentPreset(const char* name) {
@@ -333,6 +361,13 @@ bool IPlugBase::SerializePresets(DataChunk& chunk) {
     if (preset.initialized) chunk.PutChunk(preset.state);
   }
   return !chunk.IsEmpty();
+}
+
+bool IPlugBase::SerializeHostBank(DataChunk& chunk) {
+  if (!SerializePresets(chunk)) return false;
+  chunk.PutBytes(kCurrentProgramTag, 4);
+  chunk.PutInt(mCurrentPresetIdx);
+  return true;
 }
 
 bool IPlugBase::RecallPreset(int index) {

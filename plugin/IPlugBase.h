@@ -149,11 +149,23 @@ class IPlugBase : public EditorHost {
   // "" when index is out of range.
   const char* GetPresetName(int index) const;
   bool SerializePresets(DataChunk& chunk);
+  // The bank as the host keeps it: the bank, then a trailer naming the current program (the tag
+  // "CurP" and the number as a 32-bit value). Program and bank files carry the bank alone.
+  bool SerializeHostBank(DataChunk& chunk);
+  // A bank, then its trailer when it has one. Without (an older chunk, or bytes after the bank that
+  // are not the tag) it loads as UnserializePresets; with one, the program it names becomes current.
+  // A trailer cut short or naming no program refuses the whole chunk and changes nothing: loading the
+  // bank on another program would let the host's own parameter restore overwrite that program.
+  // Returns the next position or -1.
+  int UnserializeHostBank(const DataChunk& chunk, int position);
   // Loads program index into the live parameters, or creates it from them ("user preset N") when it
   // was never initialized. The host is not informed.
   bool RecallPreset(int index);
   // Up to count times: the first uninitialized program becomes "Empty" with the current values.
   void FillEmptyPresets(int count);
+
+  // Marks the trailer of a host bank.
+  static constexpr char kCurrentProgramTag[4] = {'C', 'u', 'r', 'P'};
 
   // Empties the chunk and appends "tffp" and kChunkVersion.
   static void WriteChunkHeader(DataChunk& chunk);
@@ -210,6 +222,20 @@ class IPlugBase : public EditorHost {
   int32_t mHostVersion = 0;
 
  private:
+  // One program of a bank as read, before anything changes.
+  struct StoredPreset {
+    std::string name;
+    bool initialized = false;
+    std::vector<double> values;
+  };
+  // Reads and checks every program of the bank without changing anything; -1 when one does not fit.
+  int ReadPresets(const DataChunk& chunk, int position, std::vector<StoredPreset>& bank) const;
+  // The host bank's trailer at position: no tag leaves program and the position as they are; the tag
+  // with a program's number sets program and returns the position after it; anything else is -1.
+  int ReadCurrentProgram(const DataChunk& chunk, int position, int& program) const;
+  // Every program takes its stored name and values, then program current is recalled.
+  void InstallPresets(const std::vector<StoredPreset>& bank, int current);
+
   void ParseChannelConfigs(const char* channelIO);
   void ResetPointerEntries();
   void EnsureScratch(int frames);

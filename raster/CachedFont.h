@@ -5,6 +5,7 @@
 // bitmap's device context instead.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -35,10 +36,15 @@ struct LICE_FontDescription {
 using LICE_FontHandle = void*;
 
 // Creates the platform font, or null when no installed font matches the face (after the platform's
-// own aliases: "Arial" -> Liberation Sans, "Verdana" -> DejaVu Sans on Linux).
+// own aliases: "Arial" -> Liberation Sans, "Verdana" -> DejaVu Sans on Linux) and no fallback face
+// is set.
 LICE_FontHandle LICE_CreateFont(const LICE_FontDescription& description);
 // Frees a handle from LICE_CreateFont (LICE_CachedFont does this for the handles it owns).
 void LICE_DestroyFont(LICE_FontHandle handle);
+// A TrueType face built into the module, used whenever the system cannot give the family asked for,
+// so that text never goes blank on a machine without the usual fonts. The bytes must outlive every
+// font made from them. Windows always has its faces and ignores it.
+void LICE_SetFallbackFont(const void* data, size_t size);
 
 class LICE_IFont {
  public:

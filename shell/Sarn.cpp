@@ -8,9 +8,11 @@
 #include "plugin/ProgramState.h"
 #include "plugin/vst2/PluginFactory.h"
 #include "shell/VersionCheck.h"
+#include "raster/CachedFont.h"
 #include "raster/PngDecoder.h"
 #ifdef SARN_HAS_FACTORY_BANK
 #include "resources/FaceImages.h"
+#include "resources/FallbackFont.h"
 #include "resources/FactoryBank.h"
 #endif
 
@@ -25,6 +27,15 @@ void RegisterFaceImages() {
 #endif
 }
 
+// Text stays visible on a system without the font families the face asks for.
+void RegisterFallbackFont() {
+#ifdef SARN_HAS_FACTORY_BANK
+  size_t size = 0;
+  const unsigned char* data = FallbackFontData(size);
+  LICE_SetFallbackFont(data, size);
+#endif
+}
+
 }  // namespace
 
 Sarn::Sarn(VstHostCallback host) : Synth(host, kNumParams, kNumPrograms) {
@@ -33,6 +44,7 @@ Sarn::Sarn(VstHostCallback host) : Synth(host, kNumParams, kNumPrograms) {
   DefineParameters();
   AttachEditor(CreatePlatformEditor(this, kEditorWidth, kEditorHeight).release());
   RegisterFaceImages();
+  RegisterFallbackFont();
   mFace = BuildFace(*GetGUI(), this, this, "1.0.4.N", SARN_MAKER_WEB_HOST, SARN_MAKER_WEB_ADDRESS);
   ApplyAllParameters();
   LoadStartupPrograms();

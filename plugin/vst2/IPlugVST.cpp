@@ -446,7 +446,7 @@ VstIntPtr IPlugVST::GetChunk(bool wantBank, void** data) {
   bool saved;
   if (wantBank) {
     ModifyCurrentPreset();
-    saved = SerializePresets(chunk);
+    saved = SerializeHostBank(chunk);
   } else {
     saved = SaveProgramState(chunk);
     chunk.PutString(GetPresetName(GetCurrentPresetIdx()));
@@ -468,7 +468,7 @@ VstIntPtr IPlugVST::SetChunk(bool wantBank, const void* data, VstIntPtr size) {
   int position = 0;
   const int32_t version = ReadChunkHeader(chunk, position);
   if (wantBank && version >= kChunkVersion) {
-    if (UnserializePresets(chunk, position) < 0) return 0;
+    if (UnserializeHostBank(chunk, position) < 0) return 0;
     RedrawParameterControls();
     return 1;
   }
@@ -487,7 +487,7 @@ VstIntPtr IPlugVST::SetChunk(bool wantBank, const void* data, VstIntPtr size) {
     mBankChunk.Assign(data, bytes);
     int bankPosition = 0;
     if (ReadChunkHeader(mBankChunk, bankPosition) >= kChunkVersion) {
-      if (UnserializePresets(mBankChunk, bankPosition) < 0) return 0;
+      if (UnserializeHostBank(mBankChunk, bankPosition) < 0) return 0;
       RedrawParameterControls();
       return 1;
     }

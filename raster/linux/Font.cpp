@@ -1,7 +1,8 @@
 // Fonts without Windows: fontconfig finds the face (through our own table of the Windows names the
-// editor asks for), FreeType renders each glyph into the scratch bitmap. The cell height is measured
-// as Windows measures it, so text takes the same room on both systems. Orientation is not supported
-// here: every font draws horizontally.
+// editor asks for), or the face built into the module stands in when the system has no such family;
+// FreeType renders each glyph into the scratch bitmap. The cell height is measured as Windows
+// measures it, so text takes the same room on both systems. Orientation is not supported here: every
+// font draws horizontally.
 #include <fontconfig/fontconfig.h>
 #include <ft2build.h>
 #include FT_FREETYPE_H
@@ -105,6 +106,28 @@ bool FindFile(const char* family, bool bold, bool italic, std::string& file, int
   return found;
 }
 
+// The face built into the module (LICE_SetFallbackFont); none until one is set.
+struct EmbeddedFace {
+  const FT_Byte* data = nullptr;
+  size_t size = 0;
+};
+
+struct FallbackStore {
+  std::mutex lock;
+  EmbeddedFace face;
+};
+
+FallbackStore& TheFallback() {
+  static FallbackStore store;
+  return store;
+}
+
+EmbeddedFace Fallback() {
+  FallbackStore& store = TheFallback();
+  std::lock_guard<std::mutex> hold(store.lock);
+  return store.face;
+}
+
 void Destroy(LinuxFont* font) {
   if (!font) return;
   if (font->face) FT_Done_Face(font->face);
@@ -155,13 +178,26 @@ LICE_FontHandle LICE_CreateFont(const LICE_FontDescription& description) {
   std::string file;
   int index = 0;
   bool isBold = false, isItalic = false;
-  if (!FindFile(family, bold, description.italic, file, index, isBold, isItalic)) return nullptr;
+  const bool installed = FindFile(family, bold, description.italic, file, index, isBold, isItalic);
+  const EmbeddedFace fallback = Fallback();
+  if (!installed && !fallback.data) return nullptr;
 
   auto* font = new LinuxFont;
-  if (FT_Init_FreeType(&font->library) != 0 || FT_New_Face(font->library, file.c_str(), index, &font->face) != 0 ||
-      !SetCellHeight(*font, description.height)) {
+  if (FT_Init_FreeType(&font->library) != 0) {
     Destroy(font);
     return nullptr;
+  }
+  const bool opened = installed
+                          ? FT_New_Face(font->library, file.c_str(), index, &font->face) == 0
+                          : FT_New_Memory_Face(font->library, fallback.data, static_cast<FT_Long>(fallback.size),
+                                               0, &font->face) == 0;
+  if (!opened || !SetCellHeight(*font, description.height)) {
+    Destroy(font);
+    return nullptr;
+  }
+  if (!installed) {
+    isBold = (font->face->style_flags & FT_STYLE_FLAG_BOLD) != 0;
+    isItalic = (font->face->style_flags & FT_STYLE_FLAG_ITALIC) != 0;
   }
   font->embolden = bold && !isBold;
   font->oblique = description.italic && !isItalic;
@@ -170,6 +206,12 @@ LICE_FontHandle LICE_CreateFont(const LICE_FontDescription& description) {
 }
 
 void LICE_DestroyFont(LICE_FontHandle handle) { Destroy(static_cast<LinuxFont*>(handle)); }
+
+void LICE_SetFallbackFont(const void* data, size_t size) {
+  FallbackStore& store = TheFallback();
+  std::lock_guard<std::mutex> hold(store.lock);
+  store.face = data && size > 0 ? EmbeddedFace{static_cast<const FT_Byte*>(data), size} : EmbeddedFace{};
+}
 
 namespace raster_platform {
 

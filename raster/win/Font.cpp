@@ -50,6 +50,8 @@ LICE_FontHandle LICE_CreateFont(const LICE_FontDescription& description) {
   return font;
 }
 
+void LICE_SetFallbackFont(const void*, size_t) {}
+
 void LICE_DestroyFont(LICE_FontHandle handle) {
   if (handle) DeleteObject(static_cast<HGDIOBJ>(handle));
 }

@@ -1,5 +1,6 @@
-// Any bytes as a host bank chunk: no fault; refused, it changes nothing; loaded, the bank serialized
-// afterwards reads back whole and serializes to the same bytes again.
+// Any bytes as a host bank chunk: no fault; refused, it changes nothing; loaded, the instance is on a
+// valid program, and the bank serialized afterwards with that program reads back whole, onto the same
+// program, and serializes to the same bytes again.
 #include "FuzzPlug.h"
 
 #include <cstring>
@@ -14,24 +15,27 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FuzzPlug& plug = first.Fresh();
   int position = 0;
   IPlugBase::ReadChunkHeader(chunk, position);
-  const int end = plug.UnserializePresets(chunk, position);
+  const int end = plug.UnserializeHostBank(chunk, position);
   FUZZ_CHECK(end == -1 || (end >= position && end <= chunk.Size()));
   FUZZ_CHECK(ParametersInRange(plug));
   if (end < 0) {
     FUZZ_CHECK(first.Unchanged());
     return 0;
   }
+  const int current = plug.GetCurrentPresetIdx();
+  FUZZ_CHECK(current >= 0 && current < plug.NPresets());
 
   DataChunk once;
-  FUZZ_CHECK(plug.SerializePresets(once));
+  FUZZ_CHECK(plug.SerializeHostBank(once));
   FuzzPlug& reread = second.Fresh();
-  FUZZ_CHECK(reread.UnserializePresets(once, 0) == once.Size());
+  FUZZ_CHECK(reread.UnserializeHostBank(once, 0) == once.Size());
+  FUZZ_CHECK(reread.GetCurrentPresetIdx() == current);
   DataChunk twice;
-  reread.SerializePresets(twice);
+  reread.SerializeHostBank(twice);
   FuzzPlug& again = third.Fresh();
-  FUZZ_CHECK(again.UnserializePresets(twice, 0) == twice.Size());
+  FUZZ_CHECK(again.UnserializeHostBank(twice, 0) == twice.Size());
   DataChunk thrice;
-  again.SerializePresets(thrice);
+  again.SerializeHostBank(thrice);
   FUZZ_CHECK(thrice.Size() == twice.Size() && std::memcmp(thrice.Data(), twice.Data(), twice.Size()) == 0);
   return 0;
 }

@@ -90,6 +90,10 @@ int main(int argc, char** argv) {
   IPlugBase::WriteChunkHeader(bank);
   plug.SerializePresets(bank);
   ok = Write(dir + "/bank_chunk/bank", bank) && ok;
+  DataChunk hostBank;
+  IPlugBase::WriteChunkHeader(hostBank);
+  plug.SerializeHostBank(hostBank);
+  ok = Write(dir + "/bank_chunk/host_bank", hostBank) && ok;
 
   std::vector<uint8_t> file;
   EncodeProgramFile(plug, file);

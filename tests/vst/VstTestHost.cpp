@@ -733,8 +733,10 @@ void TestChunkRoundTrips() {
   CHECK_INT(plug.SetChunk(0, bank), 1);
   CHECK_STR(plug.String(effGetProgramNameIndexed, 5), "Bank Five");
   CHECK_STR(plug.String(effGetProgramNameIndexed, 0), "Saved");
-  // The bank does not carry the current program: program 0 stays selected and is loaded again.
-  CHECK_INT(plug.Dispatch(effGetProgram), 0);
+  // The bank carries the current program: program 5 is selected again, and program 0 kept its values.
+  CHECK_INT(plug.Dispatch(effGetProgram), 5);
+  CHECK_NEAR(plug.Get(4), 0.61, 1e-6);
+  plug.Dispatch(effSetProgram, 0, 0);
   CHECK_NEAR(plug.Get(3), 0.37, 1e-6);
   plug.Dispatch(effSetProgram, 0, 5);
   CHECK_NEAR(plug.Get(4), 0.61, 1e-6);
@@ -749,6 +751,79 @@ void TestChunkRoundTrips() {
   }
   copy.Dispatch(effSetProgram, 0, 5);
   CHECK(copy.AllParameters() == plug.AllParameters());
+}
+
+// A host that keeps only the bank chunk (no program number of its own) reopens a session in a fresh
+// instance: the chunk's trailer, "CurP" and the program number, brings back the program it was saved
+// on, and the host's parameter restore that follows lands in that program, not in program 0. A chunk
+// without the trailer loads as before; a damaged trailer refuses the whole chunk.
+void TestBankChunkReopensOnItsProgram() {
+  std::vector<float> factory0, factory1, edited;
+  std::string name0;
+  std::vector<uint8_t> bank;
+  {
+    Instance session;
+    session.Start();
+    name0 = session.String(effGetProgramNameIndexed, 0);
+    factory0 = session.AllParameters();
+    session.Dispatch(effSetProgram, 0, 1);
+    factory1 = session.AllParameters();
+    char name[] = "My Pad";
+    session.Dispatch(effSetProgramName, 0, 0, name);
+    session.Set(3, factory1[3] > 0.5f ? 0.12f : 0.87f);
+    session.Set(23, factory1[23] > 0.5f ? 0.21f : 0.78f);
+    edited = session.AllParameters();
+    bank = session.Chunk(0);
+  }
+  CHECK(edited != factory1);
+  CHECK(edited != factory0);
+  if (bank.size() < 16) return Fail(__FILE__, __LINE__, "no bank chunk");
+  CHECK(std::memcmp(bank.data() + bank.size() - 8, "CurP", 4) == 0);
+  CHECK_INT(ReadLE32(bank, bank.size() - 4), 1);
+
+  const std::vector<uint8_t> old(bank.begin(), bank.end() - 8);
+  auto withTrailer = [&old](const std::vector<uint8_t>& trailer) {
+    std::vector<uint8_t> chunk = old;
+    chunk.insert(chunk.end(), trailer.begin(), trailer.end());
+    return chunk;
+  };
+  struct Row {
+    const char* what;
+    std::vector<uint8_t> chunk;
+    int accepted;
+    int program;  // selected afterwards
+  };
+  const Row rows[] = {
+      {"as saved", bank, 1, 1},
+      {"without trailer", old, 1, 0},
+      {"other bytes after the bank", withTrailer({'x', 'y', 'z', 0, 1, 0, 0, 0}), 1, 0},
+      {"program 63", withTrailer({'C', 'u', 'r', 'P', 63, 0, 0, 0}), 1, 63},
+      {"program 64", withTrailer({'C', 'u', 'r', 'P', 64, 0, 0, 0}), 0, 0},
+      {"program -1", withTrailer({'C', 'u', 'r', 'P', 0xFF, 0xFF, 0xFF, 0xFF}), 0, 0},
+      {"number cut short", withTrailer({'C', 'u', 'r', 'P', 1, 0}), 0, 0},
+      {"tag cut short", withTrailer({'C', 'u'}), 0, 0},
+  };
+  for (const Row& row : rows) {
+    Instance fresh;
+    fresh.Start();
+    const VstIntPtr result = fresh.SetChunk(0, row.chunk);
+    if (result != row.accepted) Fail(__FILE__, __LINE__, "%s: effSetChunk = %d", row.what, static_cast<int>(result));
+    if (fresh.Dispatch(effGetProgram) != row.program) Fail(__FILE__, __LINE__, "%s: on another program", row.what);
+    const bool loaded = row.accepted == 1;
+    if ((fresh.String(effGetProgramNameIndexed, 1) == "My Pad") != loaded)
+      Fail(__FILE__, __LINE__, "%s: program 1 is named \"%s\"", row.what, fresh.String(effGetProgramNameIndexed, 1).c_str());
+    if (row.program == 1 && fresh.AllParameters() != edited)
+      Fail(__FILE__, __LINE__, "%s: program 1 without its edited values", row.what);
+    if (row.program == 0 && fresh.AllParameters() != factory0)
+      Fail(__FILE__, __LINE__, "%s: program 0 without its values", row.what);
+    // The host then restores the parameters it saved; program 0 must come through untouched.
+    for (int i = 0; i < 60; ++i) fresh.Set(i, edited[static_cast<size_t>(i)]);
+    if (row.program != 0) {
+      fresh.Dispatch(effSetProgram, 0, 0);
+      if (fresh.AllParameters() != factory0) Fail(__FILE__, __LINE__, "%s: program 0 was overwritten", row.what);
+      if (fresh.String(effGetProgramName) != name0) Fail(__FILE__, __LINE__, "%s: program 0 renamed", row.what);
+    }
+  }
 }
 
 void TestChunkBadInput() {
@@ -1684,6 +1759,7 @@ const TestCase kTests[] = {
     {"Programs", TestPrograms, false, false},
     {"ChunkLayout", TestChunkLayout, false, false},
     {"ChunkRoundTrips", TestChunkRoundTrips, false, false},
+    {"BankChunkReopensOnItsProgram", TestBankChunkReopensOnItsProgram, false, false},
     {"ChunkBadInput", TestChunkBadInput, false, false},
     {"TruncatedChunksChangeNothing", TestTruncatedChunksChangeNothing, false, false},
     {"QuirkHostChunks", TestQuirkHostChunks, false, false},

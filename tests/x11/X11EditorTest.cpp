@@ -12,6 +12,7 @@
 #include <X11/keysym.h>
 // clang-format on
 #include <dirent.h>
+#include <fontconfig/fontconfig.h>
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <poll.h>
@@ -24,12 +25,15 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
+
+extern char** environ;
 
 #include "editor/IControl.h"
 #include "editor/face/FaceLayout.h"
@@ -212,6 +216,84 @@ struct Shown {
   bool overrideRedirect;
 };
 
+// What a window showed, as 0xRRGGBB values row by row; kept in a file to pass between processes.
+struct Picture {
+  int width = 0;
+  int height = 0;
+  std::vector<uint32_t> pixels;
+
+  uint32_t At(int x, int y) const { return pixels[static_cast<size_t>(y * width + x)]; }
+  bool Save(const std::string& path) const {
+    std::ofstream file(path, std::ios::binary);
+    file.write(reinterpret_cast<const char*>(&width), sizeof(width));
+    file.write(reinterpret_cast<const char*>(&height), sizeof(height));
+    file.write(reinterpret_cast<const char*>(pixels.data()), static_cast<std::streamsize>(pixels.size() * 4));
+    return static_cast<bool>(file);
+  }
+  bool Load(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file.read(reinterpret_cast<char*>(&width), sizeof(width)) ||
+        !file.read(reinterpret_cast<char*>(&height), sizeof(height)) || width <= 0 || height <= 0 ||
+        width > 4096 || height > 4096) {
+      return false;
+    }
+    pixels.resize(static_cast<size_t>(width) * static_cast<size_t>(height));
+    return static_cast<bool>(file.read(reinterpret_cast<char*>(pixels.data()),
+                                       static_cast<std::streamsize>(pixels.size() * 4)));
+  }
+};
+
+// Pixels of the rectangle that are light, as the face's texts are on their dark fields.
+int LightPixels(const Picture& picture, const Rect& r) {
+  int light = 0;
+  for (int y = r.top; y < r.bottom; ++y) {
+    for (int x = r.left; x < r.right; ++x) {
+      const uint32_t p = picture.At(x, y);
+      light += ((p >> 16) & 0xFF) >= 160 && ((p >> 8) & 0xFF) >= 160 && (p & 0xFF) >= 160;
+    }
+  }
+  return light;
+}
+
+// Pixels inside the 1-pixel frame that differ from the colour of the top-left one, the background.
+int InkInsideFrame(const Picture& picture) {
+  int ink = 0;
+  const uint32_t background = picture.At(1, 1);
+  for (int y = 1; y < picture.height - 1; ++y) {
+    for (int x = 1; x < picture.width - 1; ++x) ink += picture.At(x, y) != background;
+  }
+  return ink;
+}
+
+// The fonts fontconfig knows in this process.
+int InstalledFonts() {
+  if (FcInit() != FcTrue) return 0;
+  FcFontSet* fonts = FcConfigGetFonts(nullptr, FcSetSystem);
+  return fonts ? fonts->nfont : 0;
+}
+
+// The file fontconfig gives for a family, or "" when it gives another family.
+std::string FontFileOf(const char* family) {
+  std::string file;
+  FcPattern* pattern = FcNameParse(reinterpret_cast<const FcChar8*>(family));
+  if (!pattern) return file;
+  FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+  FcDefaultSubstitute(pattern);
+  FcResult result = FcResultNoMatch;
+  if (FcPattern* match = FcFontMatch(nullptr, pattern, &result)) {
+    FcChar8* name = nullptr;
+    FcChar8* path = nullptr;
+    if (FcPatternGetString(match, FC_FAMILY, 0, &name) == FcResultMatch &&
+        std::strcmp(reinterpret_cast<const char*>(name), family) == 0 &&
+        FcPatternGetString(match, FC_FILE, 0, &path) == FcResultMatch) {
+      file = reinterpret_cast<const char*>(path);
+    }
+    FcPatternDestroy(match);
+  }
+  FcPatternDestroy(pattern);
+  return file;
+}
+
 class X11EditorTest : public ::testing::Test {
  protected:
   static constexpr int kX = 30;  // where the host window sits on the screen
@@ -315,6 +397,42 @@ class X11EditorTest : public ::testing::Test {
     }
     XDestroyImage(image);
     return differ;
+  }
+
+  Picture Capture(Window w, int width, int height) {
+    Picture picture;
+    XImage* image = XGetImage(display, w, 0, 0, static_cast<unsigned>(width), static_cast<unsigned>(height),
+                              AllPlanes, ZPixmap);
+    if (!image) return picture;
+    picture.width = width;
+    picture.height = height;
+    for (int y = 0; y < height; ++y) {
+      for (int x = 0; x < width; ++x) picture.pixels.push_back(XGetPixel(image, x, y) & 0xFFFFFF);
+    }
+    XDestroyImage(image);
+    return picture;
+  }
+
+  // The face of program 0 as the module's editor shows it, and its program menu opened over it.
+  void ShootFaceAndMenu(Picture& face, Picture& menu) {
+    Plug& plug = NewPlug();
+    const Window w = OpenEditor(plug);
+    LICE_IBitmap* expected = ReferenceFace();
+    ASSERT_NE(expected, nullptr);
+    Until([&] { return Differences(w, *expected) == 0; });
+    Settle(100);
+    face = Capture(w, 772, 620);
+    const int presets = ControlOfType<IKLPresetMenu>();
+    ASSERT_GE(presets, 0);
+    const Rect& r = ReferenceControl(presets)->DrawRect();
+    ClickAt(kX + r.left + 12, kY + (r.top + r.bottom) / 2);
+    ASSERT_TRUE(Until([&] { return Menus().size() == 1; }));
+    Settle(150);
+    const Shown shown = Menus()[0];
+    menu = Capture(shown.window, shown.width, shown.height);
+    Key(XK_Escape);
+    EXPECT_TRUE(Until([&] { return Menus().empty(); }));
+    EXPECT_EQ(plug.Dispatch(effEditClose), 1);
   }
 
   // Viewable windows on the screen, bottom to top, other than the host's.
@@ -463,6 +581,67 @@ TEST_F(X11EditorTest, ShowsTheHeadlessFacePixelForPixel) {
   Until([&] { return Differences(w, *face) == 0; });
   EXPECT_EQ(Differences(w, *face), 0);
   EXPECT_EQ(plug.Dispatch(effEditClose), 1);
+}
+
+// With no font installed at all, the module draws its texts with the face built into it: this process
+// shoots the face and a menu with the system's fonts, a child of it the same with a fontconfig that
+// knows no font, and both must match to the pixel, the built-in face being the installed file.
+TEST_F(X11EditorTest, TextsAreDrawnWhereNoFontIsInstalled) {
+  if (const char* shots = std::getenv("SARN_X11_SHOTS")) {
+    ASSERT_EQ(InstalledFonts(), 0);
+    Picture face, menu;
+    ShootFaceAndMenu(face, menu);
+    ASSERT_TRUE(face.Save(std::string(shots) + "/face") && menu.Save(std::string(shots) + "/menu"));
+    return;
+  }
+  ASSERT_EQ(FontFileOf("Liberation Sans"), SARN_FALLBACK_FONT);
+  Picture face, menu;
+  ShootFaceAndMenu(face, menu);
+  ASSERT_EQ(face.width, 772);
+  const Rect number(399, 24, 423, 40), name(449, 24, 641, 40), version(270, 21, 320, 44);
+  for (const Rect& field : {number, name, version}) EXPECT_GE(LightPixels(face, field), 10);
+  EXPECT_GE(InkInsideFrame(menu), 100);
+
+  const std::string config = configFolder + "/no-fonts.conf";
+  std::ofstream(config) << "<?xml version=\"1.0\"?>\n<!DOCTYPE fontconfig SYSTEM \"fonts.dtd\">\n<fontconfig/>\n";
+  std::vector<std::string> variables = {"FONTCONFIG_FILE=" + config, "SARN_X11_SHOTS=" + configFolder};
+  for (char** v = environ; *v; ++v) {
+    if (std::strncmp(*v, "FONTCONFIG_", 11) != 0 && std::strncmp(*v, "SARN_X11_SHOTS=", 15) != 0) {
+      variables.push_back(*v);
+    }
+  }
+  std::vector<char*> environment;
+  for (std::string& v : variables) environment.push_back(&v[0]);
+  environment.push_back(nullptr);
+  std::string filter = "--gtest_filter=X11EditorTest.TextsAreDrawnWhereNoFontIsInstalled";
+  char self[] = "/proc/self/exe";
+  char* arguments[] = {self, &filter[0], nullptr};
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    execve(self, arguments, environment.data());
+    _exit(127);
+  }
+  int status = -1;
+  const auto deadline = Clock::now() + std::chrono::seconds(60);
+  while (waitpid(child, &status, WNOHANG) == 0) {
+    if (Clock::now() > deadline) {
+      kill(child, SIGKILL);
+      waitpid(child, &status, 0);
+      FAIL() << "the child without fonts did not finish";
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+
+  Picture bareFace, bareMenu;
+  ASSERT_TRUE(bareFace.Load(configFolder + "/face"));
+  ASSERT_TRUE(bareMenu.Load(configFolder + "/menu"));
+  for (const Rect& field : {number, name, version}) EXPECT_GE(LightPixels(bareFace, field), 10);
+  EXPECT_TRUE(bareFace.width == face.width && bareFace.pixels == face.pixels);
+  EXPECT_EQ(bareMenu.width, menu.width);
+  EXPECT_EQ(bareMenu.height, menu.height);
+  EXPECT_TRUE(bareMenu.pixels == menu.pixels);
 }
 
 TEST_F(X11EditorTest, MouseDragButtonWheelAndKeysReachTheInstrument) {
