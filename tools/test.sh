@@ -1,8 +1,9 @@
 #!/bin/sh
 # Builds and runs the whole test suite: optimised with the Linux and both Windows modules (the
 # Windows ones under 64- and 32-bit Wine), then again with AddressSanitizer and
-# UndefinedBehaviorSanitizer, so that a memory fault or undefined behaviour fails the run; last, each
-# fuzz target runs for a few seconds.
+# UndefinedBehaviorSanitizer, so that a memory fault or undefined behaviour fails the run, then the
+# threaded suites with ThreadSanitizer, so that a data race fails it; last, each fuzz target runs for
+# a few seconds.
 set -eu
 cd "$(dirname "$0")/.."
 sh tools/setup.sh
@@ -20,6 +21,19 @@ cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSARN_SANIT
 cmake --build build-asan -j"$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build-asan --output-on-failure -j"$jobs" -E "win32|win64|renders_match"
+
+# ThreadSanitizer on what runs on several threads at once: the plug-in base with the host's threads,
+# the editor core's mailbox, the face while the host renders and saves, and the X11 editor's own
+# thread against the host's (the whole face suite runs above; here only its threaded case).
+cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSARN_THREAD_SANITIZE=ON -DSARN_BENCHMARKS=OFF \
+  -DSARN_OUTPUT_ROOT="$PWD/build-tsan/out"
+cmake --build build-tsan -j"$jobs" --target plugin_tests editor_tests face_tests x11_tests
+export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
+XDG_CONFIG_HOME="$PWD/build-tsan/test-config" build-tsan/tests/plugin_tests
+build-tsan/tests/editor_tests
+XDG_CONFIG_HOME="$PWD/build-tsan/test-config" build-tsan/tests/face_tests --gtest_filter='*While*'
+XDG_CONFIG_HOME="$PWD/build-tsan/test-config" SARN_UPDATE_SERVER=127.0.0.1:9 build-tsan/tests/x11_tests
+unset TSAN_OPTIONS
 
 # Every fuzz target for a few seconds, so that none stops building or finding its way unnoticed.
 sh tools/fuzz.sh -max_total_time=3
