@@ -155,3 +155,12 @@ LV2_State_Status Lv2Instance::Restore(const SavedState& state) {
   return iface->restore(lilv_instance_get_handle(mInstance), Retrieve, const_cast<SavedState*>(&state),
                         LV2_STATE_IS_POD | LV2_STATE_IS_PORTABLE, mFeatures);
 }
+
+void Lv2Instance::RunBlock() {
+  lv2_atom_forge_set_buffer(&mForge, mEvents.data(), mEvents.size());
+  LV2_Atom_Forge_Frame sequence;
+  lv2_atom_forge_sequence_head(&mForge, &sequence, 0);
+  lv2_atom_forge_pop(&mForge, &sequence);
+  lilv_instance_run(mInstance, static_cast<uint32_t>(mBlockSize));
+  mFrame += mBlockSize;
+}

@@ -86,6 +86,11 @@ class Lv2Instance {
   void SendTempo(double bpm) { mTempo = bpm; }
   // Renders frames in blocks, sending the phrase's events that fall in each block at their offsets.
   void Render(const std::vector<PhraseEvent>& phrase, int frames, std::vector<float>& left, std::vector<float>& right);
+  // One block with no events, the output left in the port buffers.
+  void RunBlock();
+  // Frames rendered so far; phrase frames count from the first block.
+  int64_t Frame() const { return mFrame; }
+  const float* Left() const { return mOut[0].data(); }
 
   LV2_State_Status Save(SavedState& state);
   LV2_State_Status Restore(const SavedState& state);
