@@ -141,6 +141,14 @@ double Lv2Plugin::ParameterValue(int index) const {
   return param ? param->Value() : 0.0;
 }
 
+bool Lv2Plugin::WillTake(int index, float portValue) const {
+  IPlugVST* plug = Plug();
+  IPlugBase::LockGuard lock(plug->Mutex());
+  const IPlugParam* param = plug->GetParam(index);
+  return param && portValue != mSeenControls[static_cast<size_t>(index)] &&
+         portValue != static_cast<float>(param->Value());
+}
+
 VstIntPtr Lv2Plugin::Dispatch(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt) {
   return mEffect->dispatcher(mEffect, opcode, index, value, ptr, opt);
 }

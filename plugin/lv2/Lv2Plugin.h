@@ -53,6 +53,9 @@ class Lv2Plugin {
   // Plain value of a parameter, read under the plug-in lock.
   double ParameterValue(int index) const;
   EditGestures& Gestures() { return mGestures; }
+  // Whether the next run will take this port value (it differs from the value last seen on the port
+  // and from the parameter's), so that the UI shows a host change as soon as the host makes it.
+  bool WillTake(int index, float portValue) const;
 
  private:
   struct PendingMidi {

@@ -58,9 +58,10 @@ void Lv2Ui::PortEvent(uint32_t port, uint32_t size, uint32_t format, const void*
   float value;
   std::memcpy(&value, buffer, sizeof(value));
   if (!std::isfinite(value)) return;
-  // The echo of our own write changes nothing the face does not already show.
-  if (value == mHostValues[static_cast<size_t>(parameter)]) return;
   mHostValues[static_cast<size_t>(parameter)] = value;
+  // The face shows what the plug-in will take; the echo of our own write, or a host value the
+  // plug-in keeps its own over (a restored state's), leaves it as it is.
+  if (!mPlugin->WillTake(parameter, value)) return;
   if (IGraphics* editor = mPlugin->Plug()->GetGUI()) editor->ApplyParameterFromPlugin(parameter, value, false);
 }
 
