@@ -11,7 +11,7 @@ $SUDO apt-get install -y --no-install-recommends \
   g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev libsndfile1-dev libcurl4-openssl-dev \
   libpng-dev zlib1g-dev libfreetype-dev libfontconfig-dev fonts-liberation2 fonts-dejavu-core \
   libx11-dev libxext-dev libxtst-dev xvfb xdotool x11-utils \
-  lv2-dev liblilv-dev lilv-utils sordi libsuil-dev jalv jackd2 ardour
+  lv2-dev liblilv-dev lilv-utils sordi libsuil-dev jalv jackd2 libjack-jackd2-dev ardour
 
 # A locale with a ',' decimal separator, so the tests can show that the plug-in's texts do not
 # depend on the host's locale.
