@@ -222,4 +222,163 @@ TEST(Lv2Hosts, JalvPlaysANoteFromJack) {
   std::system(("rm -rf '" + folder + "'").c_str());
 }
 
+// ---------------------------------------------------------------- Ardour, headless
+
+// A Lua DSP processor before the instrument plays a program change to 6 and a two-note chord while the
+// transport rolls (a session made by script has no MIDI regions).
+const char* kNotesScript = R"lua(ardour { ["type"] = "dsp", name = "Sarn Test Notes", category = "Utility", license = "MIT",
+  author = "Sarn tests", description = "Program 7 and one chord" }
+function dsp_ioconfig () return { { midi_in = 1, midi_out = 1, audio_in = -1, audio_out = -1 } } end
+function dsp_has_midi_input () return true end
+function dsp_has_midi_output () return true end
+function dsp_run (_, _, n_samples)
+  assert (type (midiout) == "table")
+  if not Session:transport_rolling () then return end
+  local pos = Session:transport_sample ()
+  local events = { { 0, 0xC0, 6 }, { 4800, 0x90, 57, 100 }, { 4800, 0x90, 64, 100 }, { 52800, 0x80, 57, 0 },
+                   { 52800, 0x80, 64, 0 } }
+  local m = 1
+  for _, e in ipairs (events) do
+    if e[1] >= pos and e[1] < pos + n_samples then
+      midiout[m] = { time = e[1] - pos + 1, data = e[4] and { e[2], e[3], e[4] } or { e[2], e[3] } }
+      m = m + 1
+    end
+  end
+end
+)lua";
+
+// A session with Sarn on a MIDI track after the note player. With edit, program 7 ("Retrigger Space")
+// is chosen, its volume turned down to 0.05 and program 1 chosen again before saving: the edit lives
+// only in the plug-in's state, and comes back only if the session restores it.
+std::string SessionScript(const std::string& folder, const std::string& name, bool edit) {
+  std::string script = R"lua(AudioEngine:set_backend ("None (Dummy)", "", "")
+AudioEngine:start (false)
+local s = create_session (")lua" + folder + "/" + name + R"lua(", ")lua" + name + R"lua(", 48000)
+assert (s)
+local info = ARDOUR.LuaAPI.new_plugin_info (")lua" + std::string(kLv2PluginUri) + R"lua(", ARDOUR.PluginType.LV2)
+assert (not info:isnil ())
+local track = s:new_midi_track (ARDOUR.ChanCount (ARDOUR.DataType ("midi"), 1), ARDOUR.ChanCount (ARDOUR.DataType ("audio"), 2),
+  true, info, nil, nil, 1, "Sarn", ARDOUR.PresentationInfo.max_order, ARDOUR.TrackMode.Normal, true, false):front ()
+assert (track:add_processor_by_index (ARDOUR.LuaAPI.new_luaproc (s, "Sarn Test Notes"), 0, nil, true) == 0)
+local sarn = track:nth_plugin (1):to_insert ()
+local function preset (label)
+  local p = sarn:plugin (0):preset_by_label (label)
+  assert (p, label)
+  assert (sarn:plugin (0):load_preset (p), label)
+  ARDOUR.LuaAPI.usleep (300000)
+end
+)lua";
+  if (edit) {
+    script += R"lua(preset ("Retrigger Space")
+assert (ARDOUR.LuaAPI.set_processor_param (sarn, 0, 0.05))
+ARDOUR.LuaAPI.usleep (300000)
+preset ("Phazed Orchestra")
+)lua";
+  }
+  script += R"lua(assert (s:save_state ("", false, false, false, false, false) == 0)
+close_session ()
+)lua";
+  return script;
+}
+
+bool WriteText(const std::string& path, const std::string& text) {
+  std::ofstream out(path);
+  out << text;
+  return static_cast<bool>(out);
+}
+
+// Interleaved samples of a 16-bit PCM WAV file, as -1..1.
+bool ReadWav(const std::string& path, int& channels, std::vector<float>& samples) {
+  const std::string data = ReadFile(path);
+  if (data.size() < 12 || data.compare(0, 4, "RIFF") != 0 || data.compare(8, 4, "WAVE") != 0) return false;
+  auto u32 = [&](size_t at) {
+    uint32_t v;
+    std::memcpy(&v, data.data() + at, 4);
+    return v;
+  };
+  int bits = 0;
+  for (size_t at = 12; at + 8 <= data.size();) {
+    const uint32_t size = u32(at + 4);
+    if (data.compare(at, 4, "fmt ") == 0 && at + 24 <= data.size()) {
+      channels = static_cast<uint8_t>(data[at + 10]);
+      bits = static_cast<uint8_t>(data[at + 22]);
+    } else if (data.compare(at, 4, "data") == 0 && bits == 16) {
+      const size_t count = std::min<size_t>(size, data.size() - at - 8) / 2;
+      samples.resize(count);
+      for (size_t i = 0; i < count; ++i) {
+        int16_t v;
+        std::memcpy(&v, data.data() + at + 8 + 2 * i, 2);
+        samples[i] = static_cast<float>(v) / 32768.0f;
+      }
+      return channels > 0;
+    }
+    at += 8 + size + (size & 1);
+  }
+  return false;
+}
+
+// Makes a session by script, gives it a session range of two seconds and exports it.
+bool RenderSession(const std::string& folder, const std::string& name, bool edit, std::string& log) {
+  const std::string script = folder + "/" + name + ".lua";
+  if (!WriteText(script, SessionScript(folder, name, edit))) return false;
+  const std::string env = "LV2_PATH='" + folder + "/lv2' XDG_CONFIG_HOME='" + folder + "/config' ";
+  const std::string make = env + "timeout 120 ardour7-lua '" + script + "' > '" + folder + "/" + name + "-lua.log' 2>&1";
+  if (std::system(make.c_str()) != 0) {
+    log = ReadFile(folder + "/" + name + "-lua.log");
+    return false;
+  }
+  // Two seconds from the start, in superclock units (282240000 a second).
+  const std::string sessionFile = folder + "/" + name + "/" + name + ".ardour";
+  std::string xml = ReadFile(sessionFile);
+  const size_t empty = xml.find("<Locations/>");
+  if (empty == std::string::npos) return false;
+  xml.replace(empty, 12,
+              "<Locations><Location id=\"900001\" name=\"session\" start=\"a0\" end=\"a564480000\" "
+              "flags=\"IsSessionRange\" locked=\"0\" timestamp=\"1\" cue=\"0\"/></Locations>");
+  if (!WriteText(sessionFile, xml)) return false;
+  const std::string render = env + "timeout 120 ardour7-export -o '" + folder + "/" + name + ".wav' '" + folder + "/" +
+                             name + "' " + name + " > '" + folder + "/" + name + "-export.log' 2>&1";
+  if (std::system(render.c_str()) != 0) {
+    log = ReadFile(folder + "/" + name + "-export.log");
+    return false;
+  }
+  return true;
+}
+
+TEST(Lv2Hosts, ArdourRendersTheInstrumentAndRestoresAnEditedProgram) {
+  if (!Installed("ardour7-lua") || !Installed("ardour7-export")) GTEST_SKIP() << "Ardour 7 is not installed";
+  const std::string folder = TempFolder("ardour");
+  ASSERT_FALSE(folder.empty());
+  ASSERT_EQ(std::system(("mkdir -p '" + folder + "/lv2' '" + folder + "/config/ardour7/scripts'").c_str()), 0);
+  ASSERT_EQ(symlink(SARN_LV2_BUNDLE, (folder + "/lv2/sarn.lv2").c_str()), 0);
+  ASSERT_TRUE(WriteText(folder + "/config/ardour7/scripts/sarn_test_notes.lua", kNotesScript));
+
+  std::string log;
+  ASSERT_TRUE(RenderSession(folder, "factory", false, log)) << log;
+  ASSERT_TRUE(RenderSession(folder, "edited", true, log)) << log;
+  int channels = 0;
+  std::vector<float> factory, edited;
+  ASSERT_TRUE(ReadWav(folder + "/factory.wav", channels, factory));
+  ASSERT_EQ(channels, 2);
+  ASSERT_TRUE(ReadWav(folder + "/edited.wav", channels, edited));
+  ASSERT_EQ(channels, 2);
+  EXPECT_EQ(factory.size(), 2u * 96000u);
+  EXPECT_EQ(edited.size(), 2u * 96000u);
+  auto rms = [](const std::vector<float>& s) {
+    double sum = 0.0;
+    for (float v : s) sum += static_cast<double>(v) * v;
+    return s.empty() ? 0.0 : std::sqrt(sum / static_cast<double>(s.size()));
+  };
+  const double factoryLevel = rms(factory), editedLevel = rms(edited);
+  std::printf("Ardour: %zu frames each; RMS of program 7 %.5f, of program 7 edited to volume 0.05 %.5f\n",
+              factory.size() / 2, factoryLevel, editedLevel);
+  // The saved state carries the bank; the restored edit plays program 7 at a small part of its level.
+  const std::string bankInState = "grep -rqF '" + std::string(kLv2StateBank) + "' '" + folder + "/edited/plugins'";
+  EXPECT_EQ(std::system(bankInState.c_str()), 0);
+  EXPECT_GT(factoryLevel, 0.005);
+  EXPECT_GT(editedLevel, 1e-4);
+  EXPECT_LT(editedLevel, 0.2 * factoryLevel);
+  std::system(("rm -rf '" + folder + "'").c_str());
+}
+
 }  // namespace
