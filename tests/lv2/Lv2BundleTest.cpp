@@ -31,6 +31,10 @@ Lv2World& World() {
   static Lv2World* world = [] {
     static std::string folder = "/tmp/sarn-lv2-path-XXXXXX";
     if (!mkdtemp(&folder[0])) return static_cast<Lv2World*>(nullptr);
+    std::atexit([] {
+      unlink((folder + "/sarn.lv2").c_str());
+      rmdir(folder.c_str());
+    });
     if (symlink(SARN_LV2_BUNDLE, (folder + "/sarn.lv2").c_str()) != 0) return static_cast<Lv2World*>(nullptr);
     setenv("LV2_PATH", folder.c_str(), 1);
     return new Lv2World();

@@ -96,8 +96,14 @@ Lv2Instance::~Lv2Instance() {
 }
 
 bool Lv2Instance::ApplyPreset(const LilvNode* preset) {
+  // Preset data is read on demand, as hosts do before they apply one.
+  lilv_world_load_resource(mWorld.World(), preset);
   LilvState* state = lilv_state_new_from_world(mWorld.World(), mWorld.Uris().MapFeature(), preset);
   if (!state) return false;
+  if (lilv_state_get_num_properties(state) == 0) {
+    lilv_state_free(state);
+    return false;
+  }
   PortSetter setter{mPlugin, mWorld.World(), this, mWorld.Uris().Map(LV2_ATOM__Float)};
   lilv_state_restore(state, mInstance, SetPortValue, &setter, 0, mFeatures);
   lilv_state_free(state);

@@ -118,7 +118,14 @@ class Lv2UiTest : public ::testing::Test {
  protected:
   void SetUp() override {
     static std::string folder = "/tmp/sarn-lv2-ui-XXXXXX";
-    static const bool linked = mkdtemp(&folder[0]) && symlink(SARN_LV2_BUNDLE, (folder + "/sarn.lv2").c_str()) == 0;
+    static const bool linked = [] {
+      if (!mkdtemp(&folder[0])) return false;
+      std::atexit([] {
+        unlink((folder + "/sarn.lv2").c_str());
+        rmdir(folder.c_str());
+      });
+      return symlink(SARN_LV2_BUNDLE, (folder + "/sarn.lv2").c_str()) == 0;
+    }();
     ASSERT_TRUE(linked);
     setenv("LV2_PATH", folder.c_str(), 1);
     world = std::make_unique<Lv2World>();
