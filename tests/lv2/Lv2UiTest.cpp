@@ -162,7 +162,29 @@ class Lv2UiTest : public ::testing::Test {
     auto entry = reinterpret_cast<LV2UI_DescriptorFunction>(dlsym(module, "lv2ui_descriptor"));
     if (!entry || !(descriptor = entry(0)) || uiUri != descriptor->URI) return false;
 
-    window = XCreateSimpleWindow(display, DefaultRootWindow(display), kX, kY, kWidth, kHeight, 0, 0, 0);
+    // The host's window has a visual other than the screen's default when the server has one, as
+    // GTK 3's plugs have, which suil gives X11 UIs.
+    XVisualInfo wanted{};
+    wanted.screen = DefaultScreen(display);
+    wanted.depth = 24;
+    wanted.c_class = TrueColor;
+    int count = 0;
+    XVisualInfo* visuals =
+        XGetVisualInfo(display, VisualScreenMask | VisualDepthMask | VisualClassMask, &wanted, &count);
+    Visual* visual = DefaultVisual(display, wanted.screen);
+    for (int i = 0; i < count; ++i) {
+      if (visuals[i].visual != visual) {
+        visual = visuals[i].visual;
+        break;
+      }
+    }
+    if (visuals) XFree(visuals);
+    XSetWindowAttributes set{};
+    set.colormap = XCreateColormap(display, DefaultRootWindow(display), visual, AllocNone);
+    set.border_pixel = 0;
+    set.background_pixel = 0;
+    window = XCreateWindow(display, DefaultRootWindow(display), kX, kY, kWidth, kHeight, 0, 24, InputOutput, visual,
+                           CWColormap | CWBorderPixel | CWBackPixel, &set);
     XMapWindow(display, window);
     XSync(display, False);
     touch = {&host, UiHost::Touch};
