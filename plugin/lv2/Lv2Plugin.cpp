@@ -134,11 +134,10 @@ Lv2Plugin::~Lv2Plugin() {
 
 IPlugVST* Lv2Plugin::Plug() const { return mEffect ? static_cast<IPlugVST*>(mEffect->object) : nullptr; }
 
-double Lv2Plugin::ParameterValue(int index) const {
+void Lv2Plugin::ReadParameterValues(float* out) const {
   IPlugVST* plug = Plug();
   IPlugBase::LockGuard lock(plug->Mutex());
-  const IPlugParam* param = plug->GetParam(index);
-  return param ? param->Value() : 0.0;
+  for (int i = 0; i < mParameterCount; ++i) out[i] = static_cast<float>(plug->GetParam(i)->Value());
 }
 
 bool Lv2Plugin::WillTake(int index, float portValue) const {

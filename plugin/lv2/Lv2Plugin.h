@@ -50,8 +50,9 @@ class Lv2Plugin {
   AEffect* Effect() const { return mEffect; }
   IPlugVST* Plug() const;
   int ParameterCount() const { return mParameterCount; }
-  // Plain value of a parameter, read under the plug-in lock.
-  double ParameterValue(int index) const;
+  // Every parameter's plain value as a port holds it, read under the plug-in lock (out holds
+  // ParameterCount() values).
+  void ReadParameterValues(float* out) const;
   EditGestures& Gestures() { return mGestures; }
   // Whether the next run will take this port value (it differs from the value last seen on the port
   // and from the parameter's), so that the UI shows a host change as soon as the host makes it.

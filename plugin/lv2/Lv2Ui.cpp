@@ -44,7 +44,9 @@ Lv2Ui::Lv2Ui(Lv2Plugin* plugin, LV2UI_Write_Function write, LV2UI_Controller con
       mController(controller),
       mTouch(touch),
       mHostValues(static_cast<size_t>(plugin->ParameterCount()), std::numeric_limits<float>::quiet_NaN()),
-      mPluginValues(static_cast<size_t>(plugin->ParameterCount()), std::numeric_limits<float>::quiet_NaN()) {}
+      mPluginValues(static_cast<size_t>(plugin->ParameterCount()), std::numeric_limits<float>::quiet_NaN()),
+      mNow(static_cast<size_t>(plugin->ParameterCount()), 0.0f),
+      mEdits(static_cast<size_t>(plugin->ParameterCount())) {}
 
 Lv2Ui::~Lv2Ui() {
   AEffect* effect = mPlugin->Effect();
@@ -68,11 +70,14 @@ void Lv2Ui::PortEvent(uint32_t port, uint32_t size, uint32_t format, const void*
 int Lv2Ui::Idle() {
   AEffect* effect = mPlugin->Effect();
   effect->dispatcher(effect, effEditIdle, 0, 0, nullptr, 0.0f);
+  // The edits first, then the values, so that every value an edit reported is among those written.
   EditGestures& gestures = mPlugin->Gestures();
+  for (int i = 0; i < mPlugin->ParameterCount(); ++i) mEdits[static_cast<size_t>(i)] = gestures.Take(i);
+  mPlugin->ReadParameterValues(mNow.data());
   for (int i = 0; i < mPlugin->ParameterCount(); ++i) {
-    const EditGestures::Pending edit = gestures.Take(i);
-    const float now = static_cast<float>(mPlugin->ParameterValue(i));
     const size_t slot = static_cast<size_t>(i);
+    const EditGestures::Pending& edit = mEdits[slot];
+    const float now = mNow[slot];
     const uint32_t port = kLv2PortFirstParameter + static_cast<uint32_t>(i);
     if (edit.begun && mTouch) mTouch->touch(mTouch->handle, port, true);
     // Written when the editor changed it, or when the plug-in's value moved on by itself to one the

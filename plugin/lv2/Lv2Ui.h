@@ -9,6 +9,8 @@
 
 #include <vector>
 
+#include "plugin/lv2/EditGestures.h"
+
 class Lv2Plugin;
 
 class Lv2Ui {
@@ -34,4 +36,6 @@ class Lv2Ui {
   const LV2UI_Touch* mTouch;
   std::vector<float> mHostValues;    // each port's value as the host last told it or was told
   std::vector<float> mPluginValues;  // each parameter's value at the last idle call
+  std::vector<float> mNow;           // each parameter's value at this idle call
+  std::vector<EditGestures::Pending> mEdits;
 };
