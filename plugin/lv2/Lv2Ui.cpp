@@ -50,7 +50,9 @@ Lv2Ui::Lv2Ui(Lv2Plugin* plugin, LV2UI_Write_Function write, LV2UI_Controller con
 
 Lv2Ui::~Lv2Ui() {
   AEffect* effect = mPlugin->Effect();
+  // Closing ends a gesture still held; its end and last value still reach the host.
   effect->dispatcher(effect, effEditClose, 0, 0, nullptr, 0.0f);
+  PassEditsToHost();
 }
 
 void Lv2Ui::PortEvent(uint32_t port, uint32_t size, uint32_t format, const void* buffer) {
@@ -70,6 +72,11 @@ void Lv2Ui::PortEvent(uint32_t port, uint32_t size, uint32_t format, const void*
 int Lv2Ui::Idle() {
   AEffect* effect = mPlugin->Effect();
   effect->dispatcher(effect, effEditIdle, 0, 0, nullptr, 0.0f);
+  PassEditsToHost();
+  return 0;
+}
+
+void Lv2Ui::PassEditsToHost() {
   // The edits first, then the values, so that every value an edit reported is among those written.
   EditGestures& gestures = mPlugin->Gestures();
   for (int i = 0; i < mPlugin->ParameterCount(); ++i) mEdits[static_cast<size_t>(i)] = gestures.Take(i);
@@ -87,7 +94,6 @@ int Lv2Ui::Idle() {
     if (edit.ended && mTouch) mTouch->touch(mTouch->handle, port, false);
     mPluginValues[slot] = now;
   }
-  return 0;
 }
 
 void Lv2Ui::Write(int parameter, float value) {

@@ -28,6 +28,8 @@ class Lv2Ui {
 
  private:
   Lv2Ui(Lv2Plugin* plugin, LV2UI_Write_Function write, LV2UI_Controller controller, const LV2UI_Touch* touch);
+  // Gestures as touch begin and end, changed values as port writes.
+  void PassEditsToHost();
   void Write(int parameter, float value);
 
   Lv2Plugin* mPlugin;

@@ -351,7 +351,20 @@ TEST_F(Lv2UiTest, ShowsTheFaceAndTellsTheHostWhatTheEditorDoes) {
     return peak > 1e-3f;
   })) << peak;
   Button(false);
+
+  // The UI closed in the middle of a drag: the host still gets the gesture's end.
+  host.events.clear();
+  MoveTo(cx, cy);
+  Button(true);
+  MoveTo(cx, cy - 20);
+  ASSERT_TRUE(Until([&] { return !host.events.empty(); }));
+  EXPECT_EQ(host.events.front().kind, HostEvent::kTouchBegin);
   CloseUi();
+  ASSERT_FALSE(host.events.empty());
+  EXPECT_EQ(host.events.back().kind, HostEvent::kTouchEnd);
+  EXPECT_EQ(host.events.back().port, cutoffPort);
+  XTestFakeButtonEvent(display, 1, False, CurrentTime);
+  XFlush(display);
 }
 
 }  // namespace
