@@ -158,7 +158,9 @@ bool X11Session::Open(Window parentWindow) {
     set.border_pixel = 0;
     set.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask | KeyPressMask |
                      KeyReleaseMask | StructureNotifyMask;
-    if (pixels.visual != DefaultVisual(display, screen)) {
+    // A window that copies its parent's colormap must have its parent's visual; the host's window may
+    // have another one than the screen's default (GTK 3's plugs, which suil gives LV2 UIs).
+    if (pixels.visual != attributes.visual) {
       colormap = XCreateColormap(display, root, pixels.visual, AllocNone);
       set.colormap = colormap;
       mask |= CWColormap;
