@@ -97,14 +97,14 @@ TEST(LinuxModule, NeedsOnlyWhatDrawingAndSoundNeed) {
 }
 
 TEST(LinuxModule, ScannedTwoHundredTimesGivesEverythingBack) {
-  // The first scans load the libraries the module needs (they stay, as the host's own would) and let
-  // the C library settle its caches; growth is counted from there.
-  for (int i = 0; i < 5; ++i) ASSERT_TRUE(ScanOnce()) << "the module stays mapped after dlclose";
+  // The C library's allocator may take a one-off extra arena while the first scans run; a module
+  // that keeps anything grows with every scan. So growth is counted over the second hundred scans.
+  for (int i = 0; i < 100; ++i) ASSERT_TRUE(ScanOnce()) << "the module stays mapped after dlclose (scan " << i << ")";
   const long mapped = MappedKilobytes();
   const int threads = CountEntries("/proc/self/task");
   const int descriptors = CountEntries("/proc/self/fd");
-  for (int i = 0; i < 200; ++i) ASSERT_TRUE(ScanOnce()) << "scan " << i;
-  EXPECT_LE(MappedKilobytes(), mapped + 64);  // allocator arenas may round a little
+  for (int i = 0; i < 100; ++i) ASSERT_TRUE(ScanOnce()) << "scan " << i;
+  EXPECT_LE(MappedKilobytes(), mapped + 64);
   EXPECT_EQ(CountEntries("/proc/self/task"), threads);
   EXPECT_EQ(CountEntries("/proc/self/fd"), descriptors);
 }

@@ -569,6 +569,7 @@ void TestMouse(Plugin& plug, HWND editor) {
   SendMessageW(editor, WM_LBUTTONDOWN, MK_LBUTTON, Point(x, 173));
   for (int i = 1; i <= 5; ++i) SendMessageW(editor, WM_MOUSEMOVE, MK_LBUTTON, Point(x + i * step, 173));
   SendMessageW(editor, WM_LBUTTONUP, 0, Point(x + 5 * step, 173));
+  plug.Dispatch(effEditIdle);  // the host hears of the gesture on its next idle call
   const float after = plug.Get(0);
   CHECK(step > 0 ? after > before + 0.01f : after < before - 0.01f);
   std::printf("  drag of %d px: Master Volume %.4f -> %.4f\n", 5 * step, before, after);
