@@ -7,6 +7,10 @@
 namespace {
 constexpr double kPi = 3.141592653589793;
 constexpr double kFilterCutoff = 7000.0;
+// The clock step stays within 1/8..1 of a sample per stage clock, so the delay, 20 ms times the
+// step, sweeps between 2.5 ms and the whole line.
+constexpr double kMinClockStep = 0.125;
+constexpr double kClockStepSpan = 1.0 - kMinClockStep;
 }  // namespace
 
 Chorus::Chorus() { SetSampleRate(44100.0); }
@@ -60,6 +64,7 @@ void Chorus::Tick() {
   phase_ += increment_;
   if (phase_ >= 1.0) phase_ -= 2.0;
   const double s = std::sin(kPi * phase_);
-  clockStep_ = ((0.5 * s + 0.5 - centre_) * depth_ + centre_) * 0.875 + 0.125;
+  // The sine taken to 0..1 and swung around the centre by the depth.
+  clockStep_ = ((0.5 * s + 0.5 - centre_) * depth_ + centre_) * kClockStepSpan + kMinClockStep;
   inverseStep_ = 1.0 / clockStep_;
 }

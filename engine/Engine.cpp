@@ -4,6 +4,8 @@
 #include <cstring>
 #include <limits>
 
+#include "engine/PitchTables.h"
+
 namespace {
 
 // Offsets are clamped into this range where they enter: a negative offset would never match a
@@ -11,6 +13,24 @@ namespace {
 constexpr int32_t kMaxOffset = 1 << 24;
 constexpr int kMessagesPerStorageStep = 512;  // 4096 bytes of 8-byte messages
 constexpr int kMaxQueueReserve = 1 << 20;
+
+// The bass filter envelope opens the cutoff by this share of the whole pitch range above the
+// filter's floor: from about 11 Hz at envelope 0 to about 217 Hz at 1.
+constexpr double kBassSweepShare = 0.38;
+constexpr int kBassFilterFloor = 700;  // pitch units, about 11 Hz
+constexpr double kBassFilterResonance = 0.04;  // Q 1.32: a gentle peak
+// Bass and Cello come through the register low-pass (200 Hz at the default Tone), which takes much
+// of their level; this lifts them back toward Viola and Violin.
+constexpr double kLowRegisterGain = 1.66;
+// The bass section's gain is the master volume alone, outside the string/synth mix: half of it puts
+// the bass voice level with the synthesizer at the default mix of 0.5.
+constexpr double kBassVoiceGain = 0.5;
+// The strings reach the output as the sum of three chorus lines: about a third brings them back to
+// the level of one.
+constexpr double kStringMixGain = 0.33;
+
+// The register low-pass of Bass and Cello follows Tone at a fortieth: 200 Hz at the default 8000 Hz.
+double RegisterCutoff(double tone) { return tone * 200 / 8000; }
 
 }  // namespace
 
@@ -110,7 +130,7 @@ void Engine::ControlStep() {
                    settings_.vcfAdsrAmount * synthEnvelope_.value;
 
   bassFilterEnvelope_.Tick();
-  bassFilter_.SetCutoff(bassFilterEnvelope_.value * 17280 * 0.38);
+  bassFilter_.SetCutoff(bassFilterEnvelope_.value * kMaxPitch * kBassSweepShare);
 
   for (Chorus& unit : chorus_) unit.Tick();
   phaser_.Tick();
@@ -275,8 +295,8 @@ inline void Engine::RenderSample(double* left, double* right, Double2 stringSum,
     const double e = bassEnvelope_.value;
     const double b16 = bass16Stage_.Process(g * low.first * e);
     const double b8 = bass8Stage_.Process(g * low.second * e);
-    s += 1.66 * toneFilter_.Process((set.stringBass ? b16 : 0.0) + (set.stringCello ? b8 : 0.0));
-    if (bassFlag) t = 0.5 * bassFilter_.Process((set.bass16 ? b16 : 0.0) + (set.bass8 ? b8 : 0.0));
+    s += kLowRegisterGain * toneFilter_.Process((set.stringBass ? b16 : 0.0) + (set.stringCello ? b8 : 0.0));
+    if (bassFlag) t = kBassVoiceGain * bassFilter_.Process((set.bass16 ? b16 : 0.0) + (set.bass8 ? b8 : 0.0));
   }
 
   if (set.chorusSynth) s += y;
@@ -448,12 +468,12 @@ bool Engine::Reset(double sampleRate, int blockSize) {
   }
   toneFilter_.Clear();
   toneFilter_.SetStepTime(1.0 / sampleRate);
-  toneFilter_.SetCutoff(settings_.tone * 200 / 8000);
+  toneFilter_.SetCutoff(RegisterCutoff(settings_.tone));
 
   ladder_.SetSampleRate(sampleRate);
   bassFilter_.SetSampleRate(sampleRate);
-  bassFilter_.SetResonanceControl(0.04);
-  bassFilter_.SetPitchOffset(700);
+  bassFilter_.SetResonanceControl(kBassFilterResonance);
+  bassFilter_.SetPitchOffset(kBassFilterFloor);
 
   const double rateScale = Envelope::kLn10 / sampleRate;
   stringEnvelope_.SetRateScale(rateScale);
@@ -469,7 +489,7 @@ bool Engine::Reset(double sampleRate, int blockSize) {
   bassEnvelope_.SetRelease(0.3);
   bassFilterEnvelope_.SetRateScale(Envelope::kLn10 / 1000);  // runs at the control rate
   bassFilterEnvelope_.SetAttack(0.01);
-  bassFilterEnvelope_.SetDecay(0.8);
+  bassFilterEnvelope_.SetDecay(kBassSweepDecay);
   bassFilterEnvelope_.SetSustainLevel(0.0);
   bassFilterEnvelope_.SetRelease(0.3);
 
@@ -632,7 +652,7 @@ void Engine::RemoveBassKey(int key) {
 
 void Engine::UpdateSectionGains() {
   const Settings& s = settings_;
-  const double stringGain = s.masterVolume * 0.33 * s.mix;
+  const double stringGain = s.masterVolume * kStringMixGain * s.mix;
   const double synthGain = s.masterVolume * (1.0 - s.mix);
   const double bassGain = s.masterVolume;
   gains_[1] = stringGain * s.panString;
@@ -656,7 +676,7 @@ void Engine::UpdateChorusRates() {
 
 void Engine::SetTone(double hz) {
   settings_.tone = hz;
-  toneFilter_.SetCutoff(hz * 200 / 8000);
+  toneFilter_.SetCutoff(RegisterCutoff(hz));
   for (Voice& v : voices_) {
     v.tone = hz;
     v.SetupVoiceFilters();

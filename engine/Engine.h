@@ -47,6 +47,10 @@ class Engine {
   // and the delay lines are sized from the rate).
   static constexpr double kMinSampleRate = 1000.0;
   static constexpr double kMaxSampleRate = 768000.0;
+  // Decay settings of the bass filter sweep: it falls to a tenth in about 16 s, with Staccato in
+  // about 5 s.
+  static constexpr double kBassSweepDecay = 0.8;
+  static constexpr double kStaccatoSweepDecay = 0.6;
 
   Engine();
   Engine(const Engine&) = delete;
@@ -111,7 +115,7 @@ class Engine {
   void SetLfoSpeed(double hz);
   void SetStringAttack(double x) { stringEnvelope_.SetAttack(x); }
   void SetRelease(double x);
-  void SetStaccato(bool on) { bassFilterEnvelope_.SetDecay(on ? 0.6 : 0.8); }
+  void SetStaccato(bool on) { bassFilterEnvelope_.SetDecay(on ? kStaccatoSweepDecay : kBassSweepDecay); }
 
   // --- Parts, for the parameter handling and for inspection ---
   ToneGenerator& Tones() { return tones_; }

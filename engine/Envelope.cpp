@@ -10,7 +10,7 @@ void Envelope::Trigger() {
   }
   stage = kAttack;
   target = kAttackTarget;
-  // Attack 0 uses a steeper curve without the 0.05 floor: about 2 ms to full level.
+  // Attack 0 (or below) has its own curve without the kSlowestRate term: 10^2.3, about 5 ms to full level.
   coefficient = attack > 0.0 ? Rate(attack) : std::pow(10.0, 2.3 - 4.5 * attack) * rateScale;
 }
 

@@ -45,8 +45,17 @@ class Envelope {
   // Full level reached: exactly 1, then decay toward the sustain level.
   void EndAttack();
 
+  // The rate curve: a segment reaches its end point in 1 / (5^(3.3 - 7.5 x) + 0.05) seconds, about
+  // 5 ms at x = 0, 0.1 s at 0.25, 1.9 s at 0.5 and 19.5 s at 1.
+  static constexpr double kCurveBase = 5.0;
+  static constexpr double kFastestExponent = 3.3;  // 5^3.3 is about 200: 5 ms at x = 0
+  static constexpr double kExponentSpan = 7.5;
+  static constexpr double kSlowestRate = 0.05;  // no segment takes longer than 1 / 0.05 = 20 s
+
   // Fraction of the remaining distance covered per update for a setting x.
-  double Rate(double x) const { return (std::pow(5.0, 3.3 - 7.5 * x) + 0.05) * rateScale; }
+  double Rate(double x) const {
+    return (std::pow(kCurveBase, kFastestExponent - kExponentSpan * x) + kSlowestRate) * rateScale;
+  }
 
   double Value() const { return value; }
   int GetStage() const { return stage; }

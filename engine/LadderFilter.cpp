@@ -6,11 +6,19 @@ constexpr double kPi = 3.141592653589793;
 
 // Loop gain needed for self-oscillation at full resonance: 4.1 below 500 Hz, 4.005 above 2 kHz,
 // linear in between (the one-pole stages lose gain differently across the range).
+constexpr double kLowLoopGain = 4.1;
+constexpr double kHighLoopGain = 4.005;
+constexpr double kLowCorner = 500.0;
+constexpr double kHighCorner = 2000.0;
 double LoopGain(double f) {
-  if (f < 500.0) return 4.1;
-  if (f > 2000.0) return 4.005;
-  return 4.1 - (f - 500.0) * 0.09499999999999975 / 1500.0;
+  if (f < kLowCorner) return kLowLoopGain;
+  if (f > kHighCorner) return kHighLoopGain;
+  return kLowLoopGain - (f - kLowCorner) * (kLowLoopGain - kHighLoopGain) / (kHighCorner - kLowCorner);
 }
+
+// Full Resonance feeds back this share of that loop gain: the filter rings long but never sustains
+// itself.
+constexpr double kMaxResonance = 0.9;
 
 // Parameter values outside 0..1 (or NaN) are pulled into range so the index conversion stays defined.
 double ClampUnit(double v) { return v > 1.0 ? 1.0 : v > 0.0 ? v : 0.0; }
@@ -45,7 +53,7 @@ void LadderFilter::SetCutoffParameter(double v) {
 }
 
 void LadderFilter::SetResonanceParameter(double v) {
-  resonance_ = ClampUnit(v) * 0.9;
+  resonance_ = ClampUnit(v) * kMaxResonance;
   cachedIndex_ = -1;
 }
 

@@ -1,8 +1,12 @@
 // Reset, LFO and coefficient sweep of the phaser.
 #include "engine/Phaser.h"
 
+namespace {
+constexpr double kTwoPiCeiling = 75398.22368615503;  // 2 pi times the sweep's 12 kHz ceiling
+}  // namespace
+
 void Phaser::Reset(double sampleRate) {
-  if (sampleRate > 0.0 && std::isfinite(sampleRate)) omegaMax_ = 75398.22368615503 / sampleRate;
+  if (sampleRate > 0.0 && std::isfinite(sampleRate)) omegaMax_ = kTwoPiCeiling / sampleRate;
   for (Double2& stage : states_) stage = Double2{0.0, 0.0};
   ran_ = false;
   quiet_ = true;
@@ -11,8 +15,7 @@ void Phaser::Reset(double sampleRate) {
   loopNormaliser_ = 0.0;
   sweepOffset_ = 0.02;
   feedback_ = 0.0;
-  speed_ = 0.19;
-  increment_ = 0.38 / lfoRate_;
+  SetSpeed(0.19);
   wetShare_ = 0.5;
   sweepDepth_ = 0.22;
 }

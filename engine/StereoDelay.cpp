@@ -11,6 +11,10 @@ constexpr double kFeedbackLimit = 3.0;  // bounds the loop even at feedback 1
 // Lowest clock step: a synced time at the bottom of its range with full vibe would otherwise push
 // the step to 0 or below and the clock would never complete a sample. At most 32 clocks per sample.
 constexpr double kMinClockStep = 0.03125;
+// The shortest clock step of each mode, the time at Delay: Time 0 as a share of the longest: free,
+// 75 ms of 600 (150 of 1200 with x2); synced, 75 ms of the 1200 ms line.
+constexpr double kFreeShortestStep = 0.125;
+constexpr double kSyncShortestStep = 0.0625;
 
 double Clamp(double v, double lo, double hi) { return v > hi ? hi : v > lo ? v : lo; }
 }  // namespace
@@ -82,10 +86,10 @@ void StereoDelay::SetTime(double t, double bpm) {
       span = 600.0;
     }
     t = (f - base) / (span - base);
-    c = 0.0625;
+    c = kSyncShortestStep;
   } else {
     readOffset_ = x2_ ? 0 : n_ >> 1;
-    c = 0.125;
+    c = kFreeShortestStep;
   }
 
   phase_ += increment_;

@@ -11,7 +11,9 @@ class Voice {
   Voice(const Voice&) = delete;
   Voice& operator=(const Voice&) = delete;
 
-  // Tone cutoffs fall for lower keys: 4' at the scaled tone, 8' an octave below it.
+  // Tone cutoffs fall for lower keys: 4' at the scaled tone, 8' an octave below it. At the default
+  // Tone of 8000 Hz the 4' cutoffs of the five key ranges are 800, 1170, 1600, 4000 and 8000 Hz;
+  // each factor is its range's cutoff over 8000.
   void SetupVoiceFilters() {
     double x = tone;
     if (key < 46) {
