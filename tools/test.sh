@@ -28,7 +28,7 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:ha
 cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSARN_THREAD_SANITIZE=ON -DSARN_BENCHMARKS=OFF \
   -DSARN_OUTPUT_ROOT="$PWD/build-tsan/out"
 cmake --build build-tsan -j"$jobs" --target plugin_tests editor_tests face_tests x11_tests
-export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
+export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$PWD/tests/tsan.supp"
 XDG_CONFIG_HOME="$PWD/build-tsan/test-config" build-tsan/tests/plugin_tests
 build-tsan/tests/editor_tests
 XDG_CONFIG_HOME="$PWD/build-tsan/test-config" build-tsan/tests/face_tests --gtest_filter='*While*'
