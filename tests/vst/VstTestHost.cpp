@@ -34,6 +34,7 @@
 #endif
 
 #include "plugin/vst2/VstInterface.h"
+#include "resources/Version.h"
 #include "tests/vst/TestSynthProtocol.h"
 
 namespace {
@@ -384,7 +385,7 @@ void TestEntryPoints() {
     CHECK_INT(e.numOutputs, 2);
     CHECK_INT(e.flags & ~effFlagsHasEditor, 0x1130);
     CHECK_INT(e.uniqueID, 0x7361726E);
-    CHECK_INT(e.version, 10004);
+    CHECK_INT(e.version, kVersionDecimal);
     CHECK_INT(e.initialDelay, 0);
     CHECK_NEAR(e.ioRatio, 1.0, 0.0);
     CHECK(e.object != nullptr);
@@ -421,7 +422,7 @@ void TestSimpleOpcodes() {
       {effIdentify, VstFourCC('N', 'v', 'E', 'f')},
       {effCanBeAutomated, 1},
       {effGetPlugCategory, 2},
-      {effGetVendorVersion, 10004},
+      {effGetVendorVersion, kVersionDecimal},
       {effGetVstVersion, 2400},
       {effGetTailSize, 0},
       {effProcessVarIo, 0},

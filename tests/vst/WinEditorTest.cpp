@@ -26,6 +26,7 @@
 #include "plugin/vst2/VstInterface.h"
 #include "raster/Bitmap.h"
 #include "raster/PngDecoder.h"
+#include "resources/Version.h"
 
 namespace {
 
@@ -438,8 +439,8 @@ void TestModuleResources(const char* path) {
   UINT length = 0;
   if (size && GetFileVersionInfoA(path, 0, size, info.data()) &&
       VerQueryValueA(info.data(), "\\", reinterpret_cast<void**>(&fixed), &length) && fixed) {
-    CHECK_INT(fixed->dwFileVersionMS, 0x00010000);
-    CHECK_INT(fixed->dwFileVersionLS, 0x00040000);
+    CHECK_INT(fixed->dwFileVersionMS, kVersionMajor << 16 | kVersionMinor);
+    CHECK_INT(fixed->dwFileVersionLS, kVersionFix << 16);
   } else {
     CHECK(!"version record readable");
   }
