@@ -43,7 +43,7 @@ Sarn::Sarn(VstHostCallback host) : Synth(host, kNumParams, kNumPrograms) {
   mEngine.SetHost(this);
   ReadConfiguration();
   DefineParameters();
-  AttachEditor(CreatePlatformEditor(this, kEditorWidth, kEditorHeight).release());
+  AttachEditor(CreatePlatformEditor(this, kFaceWidth, kFaceHeight).release());
   RegisterFaceImages();
   RegisterFallbackFont();
   mFace = BuildFace(*GetGUI(), this, this, kFaceVersionText, SARN_MAKER_WEB_HOST, SARN_MAKER_WEB_ADDRESS);

@@ -33,6 +33,7 @@
 #include <dlfcn.h>
 #endif
 
+#include "editor/face/FaceLayout.h"
 #include "plugin/vst2/VstInterface.h"
 #include "resources/Version.h"
 #include "tests/vst/TestSynthProtocol.h"
@@ -1114,8 +1115,8 @@ void TestEditorOpcodes() {
     CHECK_INT(plug.Dispatch(effEditGetRect, 0, 0, &rect), 1);
     CHECK(rect != nullptr);
     if (rect) {
-      CHECK_INT(rect->right - rect->left, 772);
-      CHECK_INT(rect->bottom - rect->top, 620);
+      CHECK_INT(rect->right - rect->left, kFaceWidth);
+      CHECK_INT(rect->bottom - rect->top, kFaceHeight);
     }
     CHECK_INT(plug.Dispatch(effEditOpen, 0, 0, parent), 0);
   }
