@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "editor/IGraphics.h"
+#include "resources/Version.h"
 
 namespace {
 

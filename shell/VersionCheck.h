@@ -6,7 +6,6 @@
 #include <atomic>
 #include <string>
 
-#include "resources/Version.h"
 #include "shell/WebRequest.h"
 
 class IGraphics;

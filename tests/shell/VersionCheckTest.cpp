@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "editor/headless/IGraphicsHeadless.h"
+#include "resources/Version.h"
 #include "shell/VersionCheck.h"
 #include "shell/WebRequest.h"
 
