@@ -8,6 +8,7 @@
 
 #include "engine/CatmullRom.h"
 #include "engine/LP12.h"
+#include "engine/SampleRateLimit.h"
 
 class Chorus {
  public:
@@ -46,8 +47,6 @@ class Chorus {
   double Speed() const { return speed_; }
   double Depth() const { return depth_; }
   double Phase() const { return phase_; }
-
-  static constexpr double kMaxSampleRate = 1536000.0;
 
  private:
   double lfoRate_ = 1000.0;

@@ -15,6 +15,7 @@
 #include "engine/MidiMessage.h"
 #include "engine/OnePole.h"
 #include "engine/Phaser.h"
+#include "engine/SampleRateLimit.h"
 #include "engine/StereoDelay.h"
 #include "engine/TimeInfo.h"
 #include "engine/ToneGenerator.h"
@@ -43,10 +44,9 @@ class Engine {
  public:
   static constexpr int kNumVoices = 64;  // one bit each in a 64-bit mask
   static constexpr int kLowKeyLimit = 55;  // keys at or below feed the low section
-  // Rates outside this range render silence (a control period needs at least one sample,
-  // and the delay lines are sized from the rate).
+  // Rates below this or above kMaxSampleRate render silence (a control period needs at least one
+  // sample, and the delay lines are sized from the rate).
   static constexpr double kMinSampleRate = 1000.0;
-  static constexpr double kMaxSampleRate = 768000.0;
   // Decay settings of the bass filter sweep: it falls to a tenth in about 16 s, with Staccato in
   // about 5 s.
   static constexpr double kBassSweepDecay = 0.8;

@@ -6,6 +6,7 @@
 
 #include "engine/CatmullRom.h"
 #include "engine/LP12.h"
+#include "engine/SampleRateLimit.h"
 
 class StereoDelay {
  public:
@@ -58,7 +59,6 @@ class StereoDelay {
   static constexpr int kNoteValues = 20;
   // Beats of a quarter note for Delay: Sync's note values "2/1" (index 0) to "1/64" (index 19).
   static const double kNoteBeats[kNoteValues];
-  static constexpr double kMaxSampleRate = 1536000.0;
 
  private:
   void ProcessChannel(int channel, double& x);

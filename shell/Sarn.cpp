@@ -10,6 +10,7 @@
 #include "shell/VersionCheck.h"
 #include "raster/CachedFont.h"
 #include "raster/PngDecoder.h"
+#include "resources/Version.h"
 #ifdef SARN_HAS_FACTORY_BANK
 #include "resources/FaceImages.h"
 #include "resources/FallbackFont.h"
@@ -42,10 +43,10 @@ Sarn::Sarn(VstHostCallback host) : Synth(host, kNumParams, kNumPrograms) {
   mEngine.SetHost(this);
   ReadConfiguration();
   DefineParameters();
-  AttachEditor(CreatePlatformEditor(this, kEditorWidth, kEditorHeight).release());
+  AttachEditor(CreatePlatformEditor(this, kFaceWidth, kFaceHeight).release());
   RegisterFaceImages();
   RegisterFallbackFont();
-  mFace = BuildFace(*GetGUI(), this, this, "1.0.4.N", SARN_MAKER_WEB_HOST, SARN_MAKER_WEB_ADDRESS);
+  mFace = BuildFace(*GetGUI(), this, this, kFaceVersionText, SARN_MAKER_WEB_HOST, SARN_MAKER_WEB_ADDRESS);
   ApplyAllParameters();
   LoadStartupPrograms();
 }

@@ -8,8 +8,6 @@
 class Sarn : public Synth {
  public:
   static constexpr int kNumPrograms = 64;
-  static constexpr int kEditorWidth = 772;
-  static constexpr int kEditorHeight = 620;
 
   explicit Sarn(VstHostCallback host);
 

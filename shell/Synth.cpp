@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "params/IPlugParam.h"
+#include "resources/Version.h"
 
 namespace {
 
@@ -14,7 +15,7 @@ bool IsMappedParameter(int p) { return p >= 0 && p < kNumMappableParams; }
 
 Synth::Synth(VstHostCallback host, int nParams, int nPresets)
     : IPlugVST(host, "0-2", nParams, nPresets, "Sarn", "", "Kelmor Music", FourCharCode('s', 'a', 'r', 'n'),
-               0x00010004, true, true) {}
+               kVersionCode, true, true) {}
 
 void Synth::ArmLearn(bool armed, bool unlearn) {
   LockGuard lock(Mutex());

@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "editor/IGraphics.h"
+#include "resources/Version.h"
 
 namespace {
 
@@ -14,7 +15,7 @@ constexpr const char* kInvalidCall = "Invalid call to " SARN_MAKER_WEB_DOMAIN ".
 constexpr const char* kUpToDate = "Your version is up to date.";
 constexpr const char* kNewVersionCaption = "New Version of " "Sarn" " Detected";
 constexpr const char* kNewVersionHead = "A new version of " "Sarn" " is available.\n\n"
-                                        "\tYour version: \t" SARN_RELEASE_VERSION_TEXT "\n"
+                                        "\tYour version: \t" SARN_VERSION_TEXT "\n"
                                         "\tNew version: \t";
 constexpr const char* kNewVersionTail = "\n\nDo you want to go to " SARN_MAKER_WEB_ADDRESS " to get the new version?";
 constexpr const char* kCutMark = "...";

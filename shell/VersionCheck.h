@@ -23,17 +23,11 @@ class IGraphics;
 #ifndef SARN_MAKER_DOWNLOAD_PAGE
 #define SARN_MAKER_DOWNLOAD_PAGE "http://www.kelmormusic.example/music/sarn/"
 #endif
-// This release, twice: as shown to the user and as the first reply number that counts as newer.
-// They change together.
-#define SARN_RELEASE_VERSION_TEXT "1.0.4"
-constexpr int kFirstNewerVersion = 1005;
-
 constexpr const char* kMakerWebHost = SARN_MAKER_WEB_HOST;
 constexpr int kMakerWebPort = 80;
 constexpr const char* kMakerWebDomain = SARN_MAKER_WEB_DOMAIN;
 constexpr const char* kMakerWebAddress = SARN_MAKER_WEB_ADDRESS;
 constexpr const char* kMakerDownloadPage = SARN_MAKER_DOWNLOAD_PAGE;
-constexpr const char* kReleaseVersionText = SARN_RELEASE_VERSION_TEXT;
 constexpr const char* kVersionQuery = "music/version/?file=sarn";
 constexpr const char* kVersionQueryAgent = "Sarn";
 // "host" or "host:port": asks that server instead of the maker's (tests point it at a local server).

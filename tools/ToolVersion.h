@@ -4,9 +4,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "shell/VersionCheck.h"
+#include "resources/Version.h"
 
-inline void PrintToolVersion(const char* tool) { std::printf("%s %s\n", tool, kReleaseVersionText); }
+inline void PrintToolVersion(const char* tool) { std::printf("%s %s\n", tool, kVersionText); }
 
 // True when argv holds --version before any "--", for tools whose other options another library parses.
 inline bool AsksForVersion(int argc, char** argv) {

@@ -1,4 +1,4 @@
-// The instrument's face: 772 x 620 pixels, 123 controls in drawing order, built once into the editor.
+// The instrument's face: its size and its 123 controls in drawing order, built once into the editor.
 #pragma once
 
 class EditorHost;
@@ -24,6 +24,7 @@ struct FaceImage {
   int frames;
 };
 
+// The editor's size in pixels; the artwork generator reads these two lines too.
 constexpr int kFaceWidth = 772;
 constexpr int kFaceHeight = 620;
 constexpr int kFaceControls = 123;

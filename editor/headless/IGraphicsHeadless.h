@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "editor/IGraphics.h"
+#include "editor/face/FaceLayout.h"
 
 class IGraphicsHeadless : public IGraphics {
  public:
@@ -34,7 +35,7 @@ class IGraphicsHeadless : public IGraphics {
     int parameter = -1;
   };
 
-  explicit IGraphicsHeadless(EditorHost* plug = nullptr, int width = 772, int height = 620)
+  explicit IGraphicsHeadless(EditorHost* plug = nullptr, int width = kFaceWidth, int height = kFaceHeight)
       : IGraphics(plug, width, height) {}
 
   // ---- Script ----

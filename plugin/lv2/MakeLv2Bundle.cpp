@@ -1,5 +1,5 @@
 // Writes the LV2 bundle's description from the instrument itself: manifest.ttl, sarn.ttl (ports from
-// the parameter table, version from the plug-in) and presets.ttl (the factory bank's programs).
+// the parameter table, version from resources/Version.h) and presets.ttl (the factory bank's programs).
 // Usage: sarn-lv2-ttl <bundle folder> <module file name>
 #include <cmath>
 #include <cstdio>
@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "plugin/lv2/Lv2Uris.h"
+#include "resources/Version.h"
 #include "shell/Sarn.h"
 
 namespace {
@@ -124,14 +125,13 @@ std::string ControlPort(const IPlugParam& param, int index, const std::string& s
 }
 
 std::string Description(Sarn& sarn, const std::vector<std::string>& symbols) {
-  const int32_t version = sarn.GetVersion();  // major * 65536 + minor * 256 + fix
   std::string t = kPrefixes;
   t += std::string("<") + kLv2PluginUri + ">\n  a lv2:Plugin, lv2:InstrumentPlugin, doap:Project ;\n";
   t += "  doap:name " + Quoted(sarn.GetEffectName()) + " ;\n";
   t += "  doap:maintainer [ foaf:name " + Quoted(sarn.GetVendorName()) + " ; foaf:homepage <" + kMakerWebAddress +
        "> ] ;\n";
-  t += "  lv2:minorVersion " + std::to_string((version >> 8) & 0xFF) + " ;\n";
-  t += "  lv2:microVersion " + std::to_string(version & 0xFF) + " ;\n";
+  t += "  lv2:minorVersion " + std::to_string(kVersionMinor) + " ;\n";
+  t += "  lv2:microVersion " + std::to_string(kVersionFix) + " ;\n";
   t += "  lv2:requiredFeature urid:map ;\n  lv2:optionalFeature opts:options ;\n";
   t += "  lv2:extensionData state:interface ;\n";
   t += std::string("  ui:ui <") + kLv2UiUri + "> ;\n";

@@ -326,7 +326,7 @@ VstIntPtr IPlugVST::Dispatch(VstInt32 opcode, VstInt32 index, VstIntPtr value, v
       return 0;
 
     case effSetSampleRate:
-      // NaN, infinite, zero, negative and absurdly high rates keep the rate the plug-in has.
+      // NaN, infinite, zero, negative and rates above kMaxSampleRate keep the rate the plug-in has.
       if (std::isfinite(opt) && opt > 0.0f && opt <= kMaxSampleRate) {
         SetSampleRate(opt);
         Reset();

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "engine/SampleRateLimit.h"
 #include "plugin/DataChunk.h"
 #include "plugin/HostEditQueue.h"
 #include "plugin/IPlugBase.h"
@@ -21,8 +22,6 @@ class IPlugVST : public IPlugBase {
   // Largest block rendered in one piece; longer host blocks are rendered in pieces of the block size.
   static constexpr int kDefaultBlockSize = 1024;
   static constexpr int kMaxBlockSize = 65536;
-  // Sample rates outside (0, kMaxSampleRate] or non-finite are refused by effSetSampleRate.
-  static constexpr double kMaxSampleRate = 768000.0;
 
   IPlugVST(VstHostCallback hostCallback, const char* channelIO, int nParams, int nPresets,
            const char* effectName, const char* productName, const char* vendorName, int32_t uniqueId,

@@ -2,6 +2,7 @@
 #include <sstream>
 
 #include "FaceFixture.h"
+#include "editor/face/FaceLayout.h"
 #include "editor/face/InstrumentControls.h"
 
 namespace {
@@ -31,7 +32,7 @@ struct Row {
 
 // The face's control list: class, rectangle, parameter, frames, direction and gearing of each entry.
 const Row kRows[] = {
-    {0, "IBitmapControl", 0, 0, 772, 620, -1, 1, '-', 0},
+    {0, "IBitmapControl", 0, 0, kFaceWidth, kFaceHeight, -1, 1, '-', 0},
     {1, "IKLPresetMenu", 399, 24, 242, 16, -1, 0, '-', 0},
     {2, "IKLUtilityKick", 375, 21, 22, 22, -62, 2, '-', 0},
     {3, "IKLUtilityKick", 425, 21, 22, 22, -63, 2, '-', 0},

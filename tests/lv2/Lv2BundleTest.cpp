@@ -17,6 +17,7 @@
 
 #include "params/ParameterTable.h"
 #include "plugin/lv2/Lv2Uris.h"
+#include "resources/Version.h"
 #include "shell/Sarn.h"
 #include "tests/lv2/Lv2TestHost.h"
 #include "tools/render/VstModule.h"
@@ -191,13 +192,13 @@ TEST(Lv2Bundle, PortsVersionAndPresetsFollowTheInstrument) {
     EXPECT_TRUE(lilv_port_is_a(plugin, port, output) && lilv_port_is_a(plugin, port, audioPort)) << p;
   }
 
-  // The product version 1.0.4 as minor and micro version.
+  // The product version as minor and micro version (the URI stands for the major version).
   LilvNodes* minors = lilv_world_find_nodes(w, lilv_plugin_get_uri(plugin), minor, nullptr);
   LilvNodes* micros = lilv_world_find_nodes(w, lilv_plugin_get_uri(plugin), micro, nullptr);
   ASSERT_EQ(lilv_nodes_size(minors), 1u);
   ASSERT_EQ(lilv_nodes_size(micros), 1u);
-  EXPECT_EQ(lilv_node_as_int(lilv_nodes_get_first(minors)), 0);
-  EXPECT_EQ(lilv_node_as_int(lilv_nodes_get_first(micros)), 4);
+  EXPECT_EQ(lilv_node_as_int(lilv_nodes_get_first(minors)), kVersionMinor);
+  EXPECT_EQ(lilv_node_as_int(lilv_nodes_get_first(micros)), kVersionFix);
   lilv_nodes_free(minors);
   lilv_nodes_free(micros);
 

@@ -29,6 +29,7 @@
 #include <vector>
 
 #include "editor/IControl.h"
+#include "editor/face/FaceLayout.h"
 #include "editor/face/InstrumentControls.h"
 #include "params/ParameterTable.h"
 #include "plugin/lv2/Lv2Uris.h"
@@ -41,8 +42,8 @@ namespace {
 using Clock = std::chrono::steady_clock;
 constexpr int kX = 30;  // where the host window sits on the screen
 constexpr int kY = 40;
-constexpr int kWidth = 772;
-constexpr int kHeight = 620;
+constexpr int kWidth = kFaceWidth;
+constexpr int kHeight = kFaceHeight;
 
 pid_t gServer = -1;
 

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "editor/StandardControls.h"
+#include "editor/face/FaceLayout.h"
 #include "editor/headless/IGraphicsHeadless.h"
 #include "params/ParameterTable.h"
 #include "plugin/vst2/IPlugVST.h"
@@ -39,8 +40,8 @@ TEST(EditorAttach, ASliderGestureReachesTheHostAsBeginAutomateEnd) {
   EXPECT_EQ(effect->flags & effFlagsHasEditor, 0);
   ERect* rect = nullptr;
   ASSERT_EQ(effect->dispatcher(effect, effEditGetRect, 0, 0, &rect, 0.0f), 1);
-  EXPECT_EQ(rect->right - rect->left, 772);
-  EXPECT_EQ(rect->bottom - rect->top, 620);
+  EXPECT_EQ(rect->right - rect->left, kFaceWidth);
+  EXPECT_EQ(rect->bottom - rect->top, kFaceHeight);
   EXPECT_EQ(effect->dispatcher(effect, effEditOpen, 0, 0, nullptr, 0.0f), 0);
 
   LICE_MemBitmap image(10, 96 * 65);

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "editor/headless/IGraphicsHeadless.h"
+#include "resources/Version.h"
 #include "shell/VersionCheck.h"
 #include "shell/WebRequest.h"
 
@@ -155,7 +156,8 @@ class ServerOverride {
 const std::string kTenMegabytes(10 * 1024 * 1024, ' ');
 
 std::string NewVersionQuestion(const std::string& version) {
-  return "A new version of Sarn is available.\n\n\tYour version: \t1.0.4\n\tNew version: \t" + version +
+  return "A new version of Sarn is available.\n\n\tYour version: \t" + std::string(kVersionText) +
+         "\n\tNew version: \t" + version +
          "\n\nDo you want to go to http://www.kelmormusic.example to get the new version?";
 }
 
@@ -332,6 +334,12 @@ TEST(VersionCheck, LeadingIntegerReading) {
   };
   for (const Case& c : cases) EXPECT_EQ(ReadLeadingInteger(c.text), c.value) << '"' << c.text << '"';
   EXPECT_EQ(ReadLeadingInteger(std::string(10 * 1024 * 1024, '9')), INT_MAX);
+}
+
+// The server's number for this release is the one before the first newer one, and it reads back as
+// this release's text.
+TEST(VersionCheck, ThisReleaseReadsBackFromItsServerNumber) {
+  EXPECT_EQ(BuildVersionText(std::to_string(kFirstNewerVersion - 1)), kVersionText);
 }
 
 TEST(VersionCheck, VersionTextBuilding) {

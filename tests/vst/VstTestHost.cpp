@@ -33,7 +33,9 @@
 #include <dlfcn.h>
 #endif
 
+#include "editor/face/FaceLayout.h"
 #include "plugin/vst2/VstInterface.h"
+#include "resources/Version.h"
 #include "tests/vst/TestSynthProtocol.h"
 
 namespace {
@@ -384,7 +386,7 @@ void TestEntryPoints() {
     CHECK_INT(e.numOutputs, 2);
     CHECK_INT(e.flags & ~effFlagsHasEditor, 0x1130);
     CHECK_INT(e.uniqueID, 0x7361726E);
-    CHECK_INT(e.version, 10004);
+    CHECK_INT(e.version, kVersionDecimal);
     CHECK_INT(e.initialDelay, 0);
     CHECK_NEAR(e.ioRatio, 1.0, 0.0);
     CHECK(e.object != nullptr);
@@ -421,7 +423,7 @@ void TestSimpleOpcodes() {
       {effIdentify, VstFourCC('N', 'v', 'E', 'f')},
       {effCanBeAutomated, 1},
       {effGetPlugCategory, 2},
-      {effGetVendorVersion, 10004},
+      {effGetVendorVersion, kVersionDecimal},
       {effGetVstVersion, 2400},
       {effGetTailSize, 0},
       {effProcessVarIo, 0},
@@ -1113,8 +1115,8 @@ void TestEditorOpcodes() {
     CHECK_INT(plug.Dispatch(effEditGetRect, 0, 0, &rect), 1);
     CHECK(rect != nullptr);
     if (rect) {
-      CHECK_INT(rect->right - rect->left, 772);
-      CHECK_INT(rect->bottom - rect->top, 620);
+      CHECK_INT(rect->right - rect->left, kFaceWidth);
+      CHECK_INT(rect->bottom - rect->top, kFaceHeight);
     }
     CHECK_INT(plug.Dispatch(effEditOpen, 0, 0, parent), 0);
   }

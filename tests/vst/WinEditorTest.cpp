@@ -22,15 +22,17 @@
 #include <vector>
 
 #include "editor/PopupMenu.h"
+#include "editor/face/FaceLayout.h"
 #include "editor/win/IGraphicsWin.h"
 #include "plugin/vst2/VstInterface.h"
 #include "raster/Bitmap.h"
 #include "raster/PngDecoder.h"
+#include "resources/Version.h"
 
 namespace {
 
-constexpr int kWidth = 772;
-constexpr int kHeight = 620;
+constexpr int kWidth = kFaceWidth;
+constexpr int kHeight = kFaceHeight;
 constexpr DWORD kTimeLimitMs = 90000;
 
 int gFailures = 0;
@@ -438,8 +440,8 @@ void TestModuleResources(const char* path) {
   UINT length = 0;
   if (size && GetFileVersionInfoA(path, 0, size, info.data()) &&
       VerQueryValueA(info.data(), "\\", reinterpret_cast<void**>(&fixed), &length) && fixed) {
-    CHECK_INT(fixed->dwFileVersionMS, 0x00010000);
-    CHECK_INT(fixed->dwFileVersionLS, 0x00040000);
+    CHECK_INT(fixed->dwFileVersionMS, kVersionMajor << 16 | kVersionMinor);
+    CHECK_INT(fixed->dwFileVersionLS, kVersionFix << 16);
   } else {
     CHECK(!"version record readable");
   }
@@ -460,8 +462,8 @@ void TestOpenAndFirstPaint() {
   CHECK_INT(plug.Dispatch(effEditGetRect, 0, 0, &rect), 1);
   CHECK(rect != nullptr);
   if (rect) {
-    CHECK_INT(rect->right - rect->left, 772);
-    CHECK_INT(rect->bottom - rect->top, 620);
+    CHECK_INT(rect->right - rect->left, kWidth);
+    CHECK_INT(rect->bottom - rect->top, kHeight);
   }
   CHECK_INT(plug.Dispatch(effEditOpen, 0, 0, nullptr), 0);
   CHECK_INT(plug.Dispatch(effEditOpen, 0, 0, reinterpret_cast<void*>(static_cast<intptr_t>(0x7654))), 0);
@@ -476,8 +478,8 @@ void TestOpenAndFirstPaint() {
   CHECK(ClassRegistered());
   RECT client;
   GetClientRect(editor, &client);
-  CHECK_INT(client.right, 772);
-  CHECK_INT(client.bottom, 620);
+  CHECK_INT(client.right, kWidth);
+  CHECK_INT(client.bottom, kHeight);
   RECT frame;
   GetWindowRect(editor, &frame);
   POINT origin{0, 0};
@@ -850,8 +852,8 @@ void TestServices() {
   std::unique_ptr<LICE_MemBitmap> back = editor.LoadImageResource(101, "img/BACK.PnG");
   CHECK(back != nullptr);
   if (back) {
-    CHECK_INT(back->Width(), 772);
-    CHECK_INT(back->Height(), 620);
+    CHECK_INT(back->Width(), kWidth);
+    CHECK_INT(back->Height(), kHeight);
   }
   CHECK(editor.LoadImageResource(110, "img/knob.png") != nullptr);
   CHECK(editor.LoadImageResource(101, "img/back.bmp") == nullptr);

@@ -323,7 +323,7 @@ class X11EditorTest : public ::testing::Test {
   }
 
   Window MakeHostWindow(int x = kX, int y = kY) {
-    Window w = XCreateSimpleWindow(display, root, x, y, 772, 620, 0, 0, 0);
+    Window w = XCreateSimpleWindow(display, root, x, y, kFaceWidth, kFaceHeight, 0, 0, 0);
     XSelectInput(display, w, StructureNotifyMask | KeyPressMask | KeyReleaseMask);
     XMapWindow(display, w);
     XEvent e;
@@ -381,12 +381,12 @@ class X11EditorTest : public ::testing::Test {
 
   // Pixels of the host window that differ from the reference face.
   int Differences(Window w, LICE_IBitmap& face) {
-    XImage* image = XGetImage(display, w, 0, 0, 772, 620, AllPlanes, ZPixmap);
-    if (!image) return 772 * 620;
+    XImage* image = XGetImage(display, w, 0, 0, kFaceWidth, kFaceHeight, AllPlanes, ZPixmap);
+    if (!image) return kFaceWidth * kFaceHeight;
     int differ = 0;
-    for (int y = 0; y < 620; ++y) {
+    for (int y = 0; y < kFaceHeight; ++y) {
       const LICE_pixel* row = face.Row(y);
-      for (int x = 0; x < 772; ++x) {
+      for (int x = 0; x < kFaceWidth; ++x) {
         const unsigned long p = XGetPixel(image, x, y);
         const LICE_pixel q = row[x];
         const unsigned long expected = static_cast<unsigned long>(q & 0xFFFFFF);
@@ -421,7 +421,7 @@ class X11EditorTest : public ::testing::Test {
     ASSERT_NE(expected, nullptr);
     Until([&] { return Differences(w, *expected) == 0; });
     Settle(100);
-    face = Capture(w, 772, 620);
+    face = Capture(w, kFaceWidth, kFaceHeight);
     const int presets = ControlOfType<IKLPresetMenu>();
     ASSERT_GE(presets, 0);
     const Rect& r = ReferenceControl(presets)->DrawRect();
@@ -459,7 +459,7 @@ class X11EditorTest : public ::testing::Test {
   // The message box: the top-level window that is neither a menu nor a host window.
   bool FindBox(Shown& box) {
     for (const Shown& s : ScreenWindows()) {
-      if (!s.overrideRedirect && !(s.width == 772 && s.height == 620)) {
+      if (!s.overrideRedirect && !(s.width == kFaceWidth && s.height == kFaceHeight)) {
         box = s;
         return true;
       }
@@ -572,8 +572,8 @@ TEST_F(X11EditorTest, ShowsTheHeadlessFacePixelForPixel) {
   ERect* rect = nullptr;
   ASSERT_EQ(plug.Dispatch(effEditGetRect, 0, 0, &rect), 1);
   ASSERT_NE(rect, nullptr);
-  EXPECT_EQ(rect->right - rect->left, 772);
-  EXPECT_EQ(rect->bottom - rect->top, 620);
+  EXPECT_EQ(rect->right - rect->left, kFaceWidth);
+  EXPECT_EQ(rect->bottom - rect->top, kFaceHeight);
 
   LICE_IBitmap* face = ReferenceFace();
   ASSERT_NE(face, nullptr);
@@ -597,7 +597,7 @@ TEST_F(X11EditorTest, TextsAreDrawnWhereNoFontIsInstalled) {
   ASSERT_EQ(FontFileOf("Liberation Sans"), SARN_FALLBACK_FONT);
   Picture face, menu;
   ShootFaceAndMenu(face, menu);
-  ASSERT_EQ(face.width, 772);
+  ASSERT_EQ(face.width, kFaceWidth);
   const Rect number(399, 24, 423, 40), name(449, 24, 641, 40), version(270, 21, 320, 44);
   for (const Rect& field : {number, name, version}) EXPECT_GE(LightPixels(face, field), 10);
   EXPECT_GE(InkInsideFrame(menu), 100);

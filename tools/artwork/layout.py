@@ -2,13 +2,42 @@
 
 The control table mirrors the editor's face list (same order, same rectangles); the generator
 draws slots, bezels and captions from it, and checks that no caption touches a control.
+The face size and the release number are read from the editor's and the build's own headers.
 """
 
-FACE_W, FACE_H = 772, 620
+import os
+import re
+
+ROOT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
+
+
+def header_value(header, pattern):
+    """The first group of pattern in a header under the project root; an error when it is missing."""
+    with open(os.path.join(ROOT, header), encoding="utf-8") as f:
+        match = re.search(pattern, f.read(), re.MULTILINE)
+    if not match:
+        raise SystemExit("%s: no match for %s" % (header, pattern))
+    return match.group(1)
+
+
+def face_size():
+    """(width, height) of the face, from the editor's face layout."""
+    return tuple(int(header_value("editor/face/FaceLayout.h", r"^constexpr int %s = (\d+);$" % name))
+                 for name in ("kFaceWidth", "kFaceHeight"))
+
+
+def face_version_text():
+    """The release as the face shows it ("1.0.4.N"), from resources/Version.h."""
+    numbers = [header_value("resources/Version.h", r"^#define SARN_VERSION_%s (\d+)$" % part)
+               for part in ("MAJOR", "MINOR", "FIX")]
+    return ".".join(numbers) + header_value("resources/Version.h", r'^#define SARN_FACE_VERSION_MARK "([^"]*)"$')
+
+
+FACE_W, FACE_H = face_size()
 
 # Image name -> (frame width, frame height, frame count).
 IMAGES = {
-    "back": (772, 620, 1),
+    "back": (FACE_W, FACE_H, 1),
     "button_gray": (32, 32, 2),
     "button_orange": (32, 32, 2),
     "button_small": (24, 24, 2),

@@ -64,7 +64,7 @@ def main():
     # the editor's own text: version, program number and name (white at alpha 192)
     c.select_font_face("Liberation Sans")
     c.set_source_rgba(1, 1, 1, 192 / 255)
-    for text, (l, t, r, b), size, align in (("1.0.4.N", (300, 24, 316, 40), 12, "r"),
+    for text, (l, t, r, b), size, align in ((layout.face_version_text(), (300, 24, 316, 40), 12, "r"),
                                              ("07", (399, 24, 423, 40), 15, "c"),
                                              ("Big Strings", (449, 24, 641, 40), 15, "c")):
         c.set_font_size(size)

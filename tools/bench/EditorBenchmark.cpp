@@ -13,6 +13,7 @@
 #include <string>
 
 #include "editor/IControl.h"
+#include "editor/face/FaceLayout.h"
 #include "editor/headless/IGraphicsHeadless.h"
 #include "params/ParameterTable.h"
 #include "raster/PngDecoder.h"
@@ -39,7 +40,7 @@ Instance& Shared() {
 
 void FullRepaint(benchmark::State& state) {
   Instance& face = Shared();
-  for (auto _ : state) face.editor->PaintArea(Rect(0, 0, 772, 620));
+  for (auto _ : state) face.editor->PaintArea(Rect(0, 0, kFaceWidth, kFaceHeight));
 }
 BENCHMARK(FullRepaint)->Unit(benchmark::kMicrosecond);
 

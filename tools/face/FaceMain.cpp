@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "editor/face/FaceLayout.h"
 #include "shell/Sarn.h"
 #include "tools/ToolVersion.h"
 #include "tools/face/FaceSnapshot.h"
@@ -16,14 +17,14 @@ namespace {
 
 intptr_t SilentHost(AEffect*, int32_t, int32_t, intptr_t, void*, float) { return 0; }
 
-const char kUsage[] =
+const char kUsageFormat[] =
     "usage: sarn-face [--program N|NAME] [--click X,Y[,right]] ... [--out face.png]\n"
     "\n"
     "Renders the instrument's face headless, as the editor draws it, to a PNG.\n"
     "\n"
     "  -p, --program P     program number (0 = first) or exact name to show\n"
     "  -c, --click X,Y     press and release there first (\",right\": the right button);\n"
-    "                      the face is 772 x 620, X and Y count from 0 at the top left\n"
+    "                      the face is %d x %d, X and Y count from 0 at the top left\n"
     "  -o, --out FILE      PNG file to write (default face.png)\n"
     "  -V, --version       print the version\n"
     "  -h, --help          print this help\n";
@@ -67,9 +68,9 @@ bool ParseClick(const std::string& text, FaceClick& click, std::string& error) {
     error = "a click is X,Y or X,Y,right, not \"" + text + "\"";
     return false;
   }
-  if (click.x < 0 || click.y < 0 || click.x >= Sarn::kEditorWidth || click.y >= Sarn::kEditorHeight) {
-    error = "click " + text + " is outside the face (" + std::to_string(Sarn::kEditorWidth) + " x " +
-            std::to_string(Sarn::kEditorHeight) + ")";
+  if (click.x < 0 || click.y < 0 || click.x >= kFaceWidth || click.y >= kFaceHeight) {
+    error = "click " + text + " is outside the face (" + std::to_string(kFaceWidth) + " x " +
+            std::to_string(kFaceHeight) + ")";
     return false;
   }
   click.right = right;
@@ -114,7 +115,7 @@ int main(int argc, char** argv) {
         PrintToolVersion("sarn-face");
         return 0;
       case 'h':
-        std::fputs(kUsage, stdout);
+        std::printf(kUsageFormat, kFaceWidth, kFaceHeight);
         return 0;
       case ':':
         return UsageError("option " + name + " needs a value");
