@@ -23,15 +23,15 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:ha
   ctest --test-dir build-asan --output-on-failure -j"$jobs" -E "win32|win64|renders_match"
 
 # ThreadSanitizer on what runs on several threads at once: the plug-in base with the host's threads,
-# the editor core's mailbox, the face while the host renders and saves, and the X11 editor's own
-# thread against the host's (the whole face suite runs above; here only its threaded case).
+# the editor core's mailbox, and the X11 editor's own thread against the host's and the audio
+# thread. (The face's three-thread stress case, which spins on the plug-in's lock, takes minutes
+# under the sanitizer's unfair locks and stays in the builds above.)
 cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSARN_THREAD_SANITIZE=ON -DSARN_BENCHMARKS=OFF \
   -DSARN_OUTPUT_ROOT="$PWD/build-tsan/out"
-cmake --build build-tsan -j"$jobs" --target plugin_tests editor_tests face_tests x11_tests
+cmake --build build-tsan -j"$jobs" --target plugin_tests editor_tests x11_tests
 export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$PWD/tests/tsan.supp"
 XDG_CONFIG_HOME="$PWD/build-tsan/test-config" build-tsan/tests/plugin_tests
 build-tsan/tests/editor_tests
-XDG_CONFIG_HOME="$PWD/build-tsan/test-config" build-tsan/tests/face_tests --gtest_filter='*While*'
 XDG_CONFIG_HOME="$PWD/build-tsan/test-config" SARN_UPDATE_SERVER=127.0.0.1:9 build-tsan/tests/x11_tests
 unset TSAN_OPTIONS
 
