@@ -41,59 +41,12 @@ extern char** environ;
 #include "plugin/vst2/VstInterface.h"
 #include "raster/Bitmap.h"
 #include "shell/Sarn.h"
+#include "tests/x11/XvfbEnvironment.h"
 #include "tools/face/FaceSnapshot.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-// ---------------------------------------------------------------- the X server of the test
-
-pid_t gServer = -1;
-
-class XvfbEnvironment : public ::testing::Environment {
- public:
-  void SetUp() override {
-    // Xvfb picks a free display itself and writes its number when it is ready.
-    int ready[2];
-    ASSERT_EQ(pipe(ready), 0);
-    gServer = fork();
-    ASSERT_GE(gServer, 0);
-    if (gServer == 0) {
-      close(ready[0]);
-      const int quiet = open("/dev/null", O_WRONLY);
-      if (quiet >= 0) {
-        dup2(quiet, STDOUT_FILENO);
-        dup2(quiet, STDERR_FILENO);
-      }
-      const std::string fd = std::to_string(ready[1]);
-      execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1600x1300x24", "-noreset", "-nolisten", "tcp",
-             static_cast<char*>(nullptr));
-      _exit(127);
-    }
-    close(ready[1]);
-    std::string number;
-    pollfd p{ready[0], POLLIN, 0};
-    const auto deadline = Clock::now() + std::chrono::seconds(10);
-    while (Clock::now() < deadline && number.find('\n') == std::string::npos) {
-      if (poll(&p, 1, 100) <= 0) continue;
-      char c[16];
-      const ssize_t n = read(ready[0], c, sizeof(c));
-      if (n <= 0) break;
-      number.append(c, static_cast<size_t>(n));
-    }
-    close(ready[0]);
-    ASSERT_NE(number.find('\n'), std::string::npos) << "Xvfb did not start (tools/setup.sh installs it)";
-    number.pop_back();
-    setenv("DISPLAY", (":" + number).c_str(), 1);
-  }
-  void TearDown() override {
-    if (gServer > 0) {
-      kill(gServer, SIGTERM);
-      waitpid(gServer, nullptr, 0);
-    }
-  }
-};
 
 // ---------------------------------------------------------------- what the host is told
 
@@ -1209,6 +1162,6 @@ TEST_F(X11EditorTest, TheHostWindowVanishingUnderTheEditorIsSurvived) {
 
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
-  ::testing::AddGlobalTestEnvironment(new XvfbEnvironment);
+  ::testing::AddGlobalTestEnvironment(new XvfbEnvironment("1600x1300x24"));
   return RUN_ALL_TESTS();
 }
