@@ -296,14 +296,6 @@ void BM_Overhead(benchmark::State& state, const Load& load, bool inProcess) {
   state.counters["overhead_med_pct"] = engineMedian > 0.0 ? 100.0 * (processMedian - engineMedian) / engineMedian : 0.0;
 }
 
-std::string ModuleBesideExecutable() {
-  char path[PATH_MAX];
-  const ssize_t length = readlink("/proc/self/exe", path, sizeof(path) - 1);
-  if (length <= 0) return "Sarn.so";
-  path[length] = 0;
-  std::string directory(path);
-  return directory.substr(0, directory.find_last_of('/')) + "/Sarn.so";
-}
 
 }  // namespace
 

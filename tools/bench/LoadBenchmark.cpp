@@ -38,14 +38,6 @@ double ProcessCpuMs() {
   return now.tv_sec * 1e3 + now.tv_nsec * 1e-6;
 }
 
-std::string ModuleBesideExecutable() {
-  char path[PATH_MAX];
-  const ssize_t length = readlink("/proc/self/exe", path, sizeof(path) - 1);
-  if (length <= 0) return "Sarn.so";
-  path[length] = 0;
-  std::string directory(path);
-  return directory.substr(0, directory.find_last_of('/')) + "/Sarn.so";
-}
 
 // Rate, on, one block: what a host does before it hears the instrument.
 bool StartAtRate(VstModule& module, double rate) {

@@ -31,17 +31,6 @@ int Fail(const std::string& message) {
   return kExitFailure;
 }
 
-// Sarn.so in the directory of this executable.
-std::string DefaultModulePath() {
-  char path[PATH_MAX];
-  const ssize_t length = readlink("/proc/self/exe", path, sizeof(path) - 1);
-  if (length <= 0) return "Sarn.so";
-  path[length] = 0;
-  std::string directory(path);
-  const size_t slash = directory.find_last_of('/');
-  return (slash == std::string::npos ? std::string(".") : directory.substr(0, slash)) + "/Sarn.so";
-}
-
 double CpuSeconds() {
   timespec now;
   clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
@@ -91,7 +80,7 @@ int main(int argc, char** argv) {
     PrintToolVersion("sarn-render");
     return 0;
   }
-  const std::string modulePath = options.modulePath.empty() ? DefaultModulePath() : options.modulePath;
+  const std::string modulePath = options.modulePath.empty() ? ModuleBesideExecutable() : options.modulePath;
   const std::string outputPath = options.outputPath.empty() ? DefaultOutputPath(options.midiPath) : options.outputPath;
 
   MidiSong song;

@@ -2,7 +2,9 @@
 
 #include <dlfcn.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -142,4 +144,14 @@ const VstTimeInfo* VstModule::TimeInfo() {
   t.flags = kVstPpqPosValid | kVstTempoValid | kVstBarsValid | kVstTimeSigValid;
   if (transport_.playing) t.flags |= kVstTransportPlaying;
   return &t;
+}
+
+std::string ModuleBesideExecutable() {
+  char path[PATH_MAX];
+  const ssize_t length = readlink("/proc/self/exe", path, sizeof(path) - 1);
+  if (length <= 0) return "Sarn.so";
+  path[length] = 0;
+  const std::string executable(path);
+  const size_t slash = executable.find_last_of('/');
+  return (slash == std::string::npos ? std::string(".") : executable.substr(0, slash)) + "/Sarn.so";
 }

@@ -8,6 +8,10 @@
 #include "plugin/vst2/VstInterface.h"
 
 // What the host tells the plug-in about the transport; the renderer updates it once per block.
+// Sarn.so in the folder of the running executable, where the build puts the tools beside the
+// module; "Sarn.so" when that folder cannot be found.
+std::string ModuleBesideExecutable();
+
 struct HostTransport {
   double sampleRate = 44100.0;
   int blockSize = 256;
