@@ -59,8 +59,11 @@ struct MouseMods {
 };
 
 // A decoded image shared from the image cache, with N frames stacked top to bottom (or side by side).
+// Sizes are in face units; the image drawn at 150 % and 200 % has frames of ceil(size * scale) pixels.
 struct BitmapStrip {
   LICE_IBitmap* bitmap = nullptr;  // not owned
+  LICE_IBitmap* bitmap150 = nullptr;  // not owned; null: made from the 100 % image when first needed
+  LICE_IBitmap* bitmap200 = nullptr;
   int width = 0;
   int height = 0;
   int frames = 1;
@@ -88,4 +91,5 @@ struct TextStyle {
   Colour entryBackground{255, 255, 255, 255};
   Colour entryText{255, 0, 0, 0};
   LICE_IFont* cachedFont = nullptr;  // filled on first use; owned by the font cache
+  int cachedFontSize = 0;            // the pixel height cachedFont was made for
 };

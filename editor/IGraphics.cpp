@@ -7,6 +7,7 @@
 #include <mutex>
 #include <sstream>
 
+#include "editor/DisplayScale.h"
 #include "editor/EditorHost.h"
 #include "editor/IControl.h"
 #include "editor/PopupMenu.h"
@@ -16,6 +17,7 @@
 #include "raster/Blit.h"
 #include "raster/CachedFont.h"
 #include "raster/PngDecoder.h"
+#include "raster/Resample.h"
 
 namespace {
 
@@ -47,6 +49,49 @@ struct ImageCache {
 ImageCache& Images() {
   static ImageCache cache;
   return cache;
+}
+
+// The identifiers of an image drawn at 150 % and 200 % follow its own by these steps.
+constexpr int kImageIdStep150 = 100;
+constexpr int kImageIdStep200 = 200;
+
+// Strips made from the 100 % image for a scale at which none was drawn (the images of tests and of
+// a module built without them), once per image and scale.
+struct ResampledImages {
+  struct Entry {
+    const LICE_IBitmap* source;
+    int percent;
+    std::unique_ptr<LICE_IBitmap> bitmap;
+  };
+  std::mutex lock;
+  std::vector<Entry> entries;
+};
+
+LICE_IBitmap* ResampledStrip(const BitmapStrip& strip, int percent) {
+  static ResampledImages cache;
+  std::lock_guard<std::mutex> guard(cache.lock);
+  for (const ResampledImages::Entry& entry : cache.entries) {
+    if (entry.source == strip.bitmap && entry.percent == percent) return entry.bitmap.get();
+  }
+  cache.entries.push_back({strip.bitmap, percent, ResampleStrip(*strip.bitmap, strip.frames, strip.sideBySide, percent)});
+  return cache.entries.back().bitmap.get();
+}
+
+// The strip's image for a scale.
+LICE_IBitmap* BitmapAt(const BitmapStrip& strip, int percent) {
+  if (percent == DisplayScale::kNormal || !strip.bitmap) return strip.bitmap;
+  LICE_IBitmap* drawn = percent == DisplayScale::kLarge ? strip.bitmap150 : strip.bitmap200;
+  return drawn ? drawn : ResampledStrip(strip, percent);
+}
+
+// A drawn image fits a scale when its frames are ceil(size * scale) pixels.
+bool FitsScale(const LICE_IBitmap* image, const BitmapStrip& strip, int percent) {
+  if (!image) return false;
+  const auto ceilScaled = [percent](int size) { return static_cast<int>((static_cast<long long>(size) * percent + 99) / 100); };
+  const int frames = std::max(strip.frames, 1);
+  const int width = strip.sideBySide ? ceilScaled(strip.FrameWidth()) * frames : ceilScaled(strip.width);
+  const int height = strip.sideBySide ? ceilScaled(strip.height) : ceilScaled(strip.FrameHeight()) * frames;
+  return image->Width() == width && image->Height() == height;
 }
 
 // Fonts shared by size, orientation, style and face.
@@ -100,8 +145,14 @@ LICE_IFont* FindOrCreateFont(const TextStyle& style) {
   return cache.entries.back().font.get();
 }
 
-LICE_IFont* FontFor(TextStyle& style) {
-  if (!style.cachedFont) style.cachedFont = FindOrCreateFont(style);
+// The style's font at a pixel height (the style's size scaled to the surface).
+LICE_IFont* FontFor(TextStyle& style, int pixelSize) {
+  if (!style.cachedFont || style.cachedFontSize != pixelSize) {
+    TextStyle sized = style;
+    sized.size = pixelSize;
+    style.cachedFont = FindOrCreateFont(sized);
+    style.cachedFontSize = pixelSize;
+  }
   return style.cachedFont;
 }
 
@@ -152,7 +203,7 @@ void IGraphics::DeleteControls() {
 }
 
 void IGraphics::CreateSurface() {
-  mSurface = std::make_unique<LICE_SysBitmap>(mWidth, mHeight);
+  mSurface = std::make_unique<LICE_SysBitmap>(ToPixels(mWidth), ToPixels(mHeight));
   mScratch = std::make_unique<LICE_MemBitmap>();
 }
 
@@ -225,28 +276,34 @@ void IGraphics::PushToControls(int index, double normalized) {
 
 // ---- Controls ----
 
-BitmapStrip IGraphics::LoadBitmapStrip(int resourceId, const char* fileName, int frames) {
+LICE_IBitmap* IGraphics::CachedImage(int resourceId, const char* fileName, bool builtInOnly) {
   ImageCache& cache = Images();
-  LICE_IBitmap* bitmap = nullptr;
-  {
-    std::lock_guard<std::mutex> guard(cache.lock);
-    auto found = std::find_if(cache.entries.begin(), cache.entries.end(),
-                              [resourceId](const ImageCache::Entry& e) { return e.id == resourceId; });
-    if (found != cache.entries.end()) {
-      bitmap = found->bitmap.get();
-    } else {
-      std::unique_ptr<LICE_IBitmap> image;
-      if (HasPngExtension(fileName)) image = LoadPngResourceOnDemand(ImageModule(), resourceId);
-      if (!image) image = LoadImageResource(resourceId, fileName);
-      cache.entries.push_back({resourceId, std::move(image)});
-      bitmap = cache.entries.back().bitmap.get();
-    }
-  }
+  std::lock_guard<std::mutex> guard(cache.lock);
+  auto found = std::find_if(cache.entries.begin(), cache.entries.end(),
+                            [resourceId](const ImageCache::Entry& e) { return e.id == resourceId; });
+  if (found != cache.entries.end()) return found->bitmap.get();
+  std::unique_ptr<LICE_IBitmap> image;
+  if (HasPngExtension(fileName)) image = LoadPngResourceOnDemand(ImageModule(), resourceId);
+  if (!image && !builtInOnly) image = LoadImageResource(resourceId, fileName);
+  cache.entries.push_back({resourceId, std::move(image)});
+  return cache.entries.back().bitmap.get();
+}
+
+BitmapStrip IGraphics::LoadBitmapStrip(int resourceId, const char* fileName, int frames) {
+  LICE_IBitmap* bitmap = CachedImage(resourceId, fileName, false);
   BitmapStrip strip;
   strip.bitmap = bitmap;
   strip.width = bitmap ? bitmap->Width() : 0;
   strip.height = bitmap ? bitmap->Height() : 0;
   strip.frames = std::max(frames, 1);
+  if (bitmap) {
+    // The images drawn at the larger scales, when the module has them in the right size; otherwise
+    // they are made from this one when first drawn.
+    LICE_IBitmap* large = CachedImage(resourceId + kImageIdStep150, fileName, true);
+    LICE_IBitmap* largest = CachedImage(resourceId + kImageIdStep200, fileName, true);
+    strip.bitmap150 = FitsScale(large, strip, DisplayScale::kLarge) ? large : nullptr;
+    strip.bitmap200 = FitsScale(largest, strip, DisplayScale::kLargest) ? largest : nullptr;
+  }
   return strip;
 }
 
@@ -292,9 +349,60 @@ void IGraphics::SetSize(int width, int height) {
   if (mPlug) mPlug->ResizeEditor();
 }
 
+// ---- Display scale ----
+
+void IGraphics::SetUserScale(int percent) {
+  mUserScale.store(DisplayScale::IsSupported(percent) ? percent : 0, std::memory_order_relaxed);
+}
+
+void IGraphics::SetHostScale(double factor) {
+  mHostScale.store(DisplayScale::FromFactor(factor), std::memory_order_relaxed);
+}
+
+int IGraphics::WantedScale() {
+  const int user = mUserScale.load(std::memory_order_relaxed);
+  if (user != 0) return user;
+  const int host = mHostScale.load(std::memory_order_relaxed);
+  if (host != 0) return host;
+  int detected = mDetectedScale.load(std::memory_order_relaxed);
+  if (detected < 0) {
+    detected = DetectScale();
+    if (!DisplayScale::IsSupported(detected)) detected = 0;
+    mDetectedScale.store(detected, std::memory_order_relaxed);
+  }
+  return detected != 0 ? detected : DisplayScale::kNormal;
+}
+
+int IGraphics::WindowWidth() { return DisplayScale::ToPixels(mWidth, WantedScale()); }
+
+int IGraphics::WindowHeight() { return DisplayScale::ToPixels(mHeight, WantedScale()); }
+
+bool IGraphics::ApplyWantedScale() {
+  const int wanted = WantedScale();
+  if (wanted == mScale) return false;
+  mScale = wanted;
+  if (mSurface) {
+    mSurface.reset();
+    CreateSurface();
+  }
+  MarkAllDirty();
+  if (IsWindowOpen()) WindowScaleChanged();
+  if (mPlug) mPlug->ResizeEditor();
+  return true;
+}
+
+int IGraphics::ToPixels(int units) const { return DisplayScale::ToPixels(units, mScale); }
+
+Rect IGraphics::ToPixels(const Rect& rect) const {
+  return Rect(ToPixels(rect.left), ToPixels(rect.top), ToPixels(rect.right), ToPixels(rect.bottom));
+}
+
+int IGraphics::ToUnits(int pixels) const { return DisplayScale::ToUnits(pixels, mScale); }
+
 // ---- Redraw ----
 
 bool IGraphics::CollectDirtyArea(Rect& rect) {
+  ApplyWantedScale();
   SyncFromPlugin();
   rect = Rect();
   bool dirty = false;
@@ -326,7 +434,7 @@ void IGraphics::PaintArea(const Rect& area) {
   }
   mPainting = false;
   for (auto& control : mControls) control->MarkClean();
-  CopyToWindow(area);
+  CopyToWindow(ToPixels(area));
 }
 
 // ---- Input ----
@@ -448,59 +556,70 @@ void IGraphics::HandleMouseOut() {
 // ---- Drawing services ----
 
 bool IGraphics::DrawBitmapFrame(const BitmapStrip& strip, const Rect& rect, int frame, const Blend& blend) {
+  LICE_IBitmap* bitmap = BitmapAt(strip, mScale);
+  if (!bitmap || !mSurface) return false;
   int srcX = 0;
   int srcY = 0;
   if (strip.frames >= 2 && frame >= 2) {
-    const int extent = strip.sideBySide ? strip.width : strip.height;
+    const int extent = strip.sideBySide ? bitmap->Width() : bitmap->Height();
     const int offset = static_cast<int>(static_cast<double>(extent) * (frame - 1) / strip.frames + 0.5);
     (strip.sideBySide ? srcX : srcY) = offset;
   }
-  return DrawBitmapRegion(strip, rect, srcX, srcY, blend);
+  return DrawImage(*bitmap, ToPixels(rect), srcX, srcY, blend);
 }
 
 bool IGraphics::DrawBitmapRegion(const BitmapStrip& strip, const Rect& rect, int srcX, int srcY,
                                  const Blend& blend) {
-  if (!strip.bitmap || !mSurface) return false;
+  LICE_IBitmap* bitmap = BitmapAt(strip, mScale);
+  if (!bitmap || !mSurface) return false;
+  return DrawImage(*bitmap, ToPixels(rect), ToPixels(srcX), ToPixels(srcY), blend);
+}
+
+bool IGraphics::DrawImage(const LICE_IBitmap& image, const Rect& target, int srcX, int srcY, const Blend& blend) {
   // During a repaint only the area being repainted is drawn: a control that overlaps it is copied in
   // part, so moving one slider never redraws the whole background.
-  Rect target = rect;
-  if (mPainting) target = Intersection(rect, mDrawRect);
-  if (target.W() <= 0 || target.H() <= 0) return true;
-  const int sx = srcX + (target.left - rect.left);
-  const int sy = srcY + (target.top - rect.top);
-  const LICE_Rect source{sx, sy, sx + target.W(), sy + target.H()};
+  Rect clipped = target;
+  if (mPainting) clipped = Intersection(target, ToPixels(mDrawRect));
+  if (clipped.W() <= 0 || clipped.H() <= 0) return true;
+  const int sx = srcX + (clipped.left - target.left);
+  const int sy = srcY + (clipped.top - target.top);
+  const LICE_Rect source{sx, sy, sx + clipped.W(), sy + clipped.H()};
   const int mode = blend.mode == Blend::kCopy ? kBlitCopy : kBlitUseAlpha;
-  Blit(mSurface.get(), strip.bitmap, target.left, target.top, &source, blend.weight, mode);
+  Blit(mSurface.get(), &image, clipped.left, clipped.top, &source, blend.weight, mode);
   return true;
 }
 
-bool IGraphics::FillArea(const Colour& colour, const Rect& rect) {
+bool IGraphics::FillArea(const Colour& colour, const Rect& faceRect) {
   if (!mSurface) return false;
-  const Rect target = mPainting ? Intersection(rect, mDrawRect) : rect;
+  const Rect rect = ToPixels(faceRect);
+  const Rect target = mPainting ? Intersection(rect, ToPixels(mDrawRect)) : rect;
   if (target.W() <= 0 || target.H() <= 0) return true;
   FillBitmapRect(mSurface.get(), target.left, target.top, target.W(), target.H(), ToPixel(colour), 1.0f,
                  kBlitUseAlpha);
   return true;
 }
 
-bool IGraphics::DrawTextIn(TextStyle& style, const std::string& text, const Rect& rect) {
+bool IGraphics::DrawTextIn(TextStyle& style, const std::string& text, const Rect& faceRect) {
   if (text.empty()) return true;
-  LICE_IFont* font = FontFor(style);
+  // Text is set at the surface's scale, not enlarged afterwards.
+  LICE_IFont* font = FontFor(style, ToPixels(style.size));
   if (!font) return false;
   if (!mSurface) return true;
   std::lock_guard<std::mutex> guard(Fonts().drawing);
   font->SetTextColor(ToPixel(style.colour));
+  const Rect rect = ToPixels(faceRect);
   LICE_Rect box{rect.left, rect.top, rect.right, rect.bottom};
   // While a repaint runs, text stays inside its area like everything else: the window shows the
   // surface outside the area as it is.
-  const LICE_Rect area{mDrawRect.left, mDrawRect.top, mDrawRect.right, mDrawRect.bottom};
+  const Rect clip = ToPixels(mDrawRect);
+  const LICE_Rect area{clip.left, clip.top, clip.right, clip.bottom};
   font->DrawText(mSurface.get(), text.c_str(), static_cast<int>(text.size()), &box, TextFlags(style, style.colour),
                  mPainting ? &area : nullptr);
   return true;
 }
 
 bool IGraphics::MeasureText(TextStyle& style, const std::string& text, Rect& rect) {
-  LICE_IFont* font = FontFor(style);
+  LICE_IFont* font = FontFor(style, style.size);
   if (!font) return false;
   LICE_Rect box{rect.left, rect.top, rect.right, rect.bottom};
   font->DrawText(nullptr, text.c_str(), static_cast<int>(text.size()), &box,

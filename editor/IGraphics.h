@@ -69,6 +69,30 @@ class IGraphics {
   // Any thread: a control asked for a redraw (IControl::RequestRedraw).
   void RedrawRequestPosted() { mAnyPending.store(true, std::memory_order_release); }
 
+  // ---- Display scale ----
+  // The face is laid out in Width() x Height() units and drawn at Scale() percent (100, 150 or 200):
+  // the surface, the images and the text are at that scale, the controls and the mouse in face units.
+  // The user's choice wins over the host's request, which wins over what the screen says. Any thread
+  // may choose; the editor's thread draws at the new scale from its next tick, resizing an open window
+  // and telling the plug-in (EditorHost::ResizeEditor).
+  // percent 100, 150 or 200; 0 (or anything else) leaves the choice to the host and the screen.
+  void SetUserScale(int percent);
+  int UserScale() const { return mUserScale.load(std::memory_order_relaxed); }
+  // The host's content scale (1.0 is 100 %); 0 withdraws it.
+  void SetHostScale(double factor);
+  // Any thread: the scale the window has, or will have at the next tick or when it opens.
+  int WantedScale();
+  int WindowWidth();
+  int WindowHeight();
+  // Editor thread: the scale the surface is drawn at.
+  int Scale() const { return mScale; }
+  // Editor thread: draws at WantedScale() from now on; true when that changed the scale.
+  bool ApplyWantedScale();
+  // Face units to window pixels and back, at Scale().
+  int ToPixels(int units) const;
+  Rect ToPixels(const Rect& rect) const;
+  int ToUnits(int pixels) const;
+
   // ---- Controls ----
   // The cached strip for an image resource; decoded once per process. An image that cannot be
   // decoded gives a strip without bitmap (its controls draw nothing).
@@ -134,7 +158,7 @@ class IGraphics {
   static int FontsCreated();
 
   // ---- Platform services (virtual slots, filled in by the window layers) ----
-  // Copies rect of the drawing surface to the window.
+  // Copies rect (window pixels) of the drawing surface to the window.
   virtual void CopyToWindow(const Rect&) {}
   // Measures text as DrawTextIn would draw it; false when no font could be made.
   virtual bool MeasureText(TextStyle& style, const std::string& text, Rect& rect);
@@ -191,9 +215,21 @@ class IGraphics {
   // double clicks and closes come between.
   void BeginGesture(int parameter);
   void EndGesture();
+  // The scale the screen asks for (the platform's setting), or 0 for none; asked once, when a scale
+  // is first wanted.
+  virtual int DetectScale() { return 0; }
+  // A window layer that learns the screen's scale later (the monitor the host's window is on).
+  void SetDetectedScale(int percent) { mDetectedScale.store(percent, std::memory_order_relaxed); }
+  // The open window takes its new size, WindowWidth() x WindowHeight().
+  virtual void WindowScaleChanged() {}
   // Deletes the controls in reverse list order.
   void DeleteControls();
   void CreateSurface();
+  // The image cache's entry for an identifier (decoded when first drawn); null when there is none.
+  // builtInOnly: only an image built into the module, not LoadImageResource's.
+  LICE_IBitmap* CachedImage(int resourceId, const char* fileName, bool builtInOnly);
+  // Copies the image from (srcX, srcY) to the target rectangle, in surface pixels.
+  bool DrawImage(const LICE_IBitmap& image, const Rect& target, int srcX, int srcY, const Blend& blend);
 
   std::vector<std::unique_ptr<IControl>> mControls;
   EditorHost* mPlug;
@@ -204,6 +240,7 @@ class IGraphics {
   std::unique_ptr<LICE_MemBitmap> mScratch;
   int mWidth;
   int mHeight;
+  int mScale = 100;
   int mFrameRate = 25;
   int mIdleTicks = 0;
   int mCaptured = -1;
@@ -229,4 +266,7 @@ class IGraphics {
   std::unique_ptr<MailboxSlot[]> mMailbox;
   int mMailboxSize = 0;
   std::atomic<bool> mAnyPending{false};  // some slot or control has something for the next tick
+  std::atomic<int> mUserScale{0};
+  std::atomic<int> mHostScale{0};
+  std::atomic<int> mDetectedScale{-1};  // -1 until the screen was asked
 };

@@ -34,4 +34,6 @@ class InstrumentHost {
   virtual bool HasStartupBank() const = 0;
   virtual bool MidiThru() const = 0;
   virtual bool IgnoreProgramChange() const = 0;
+  // The editor's size the user chose, in percent (100, 150, 200), or 0 for automatic.
+  virtual int EditorSize() const = 0;
 };

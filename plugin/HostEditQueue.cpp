@@ -31,20 +31,29 @@ void HostEditQueue::DisplayChanged() {
   mDisplayChanged = true;
 }
 
+void HostEditQueue::WindowResized() {
+  std::lock_guard<std::mutex> hold(mMutex);
+  mWindowResized = true;
+}
+
 void HostEditQueue::TakeAll(std::vector<Edit>& edits) {
   edits.clear();
   if (edits.capacity() < kCapacity) edits.reserve(kCapacity);
   bool display = false;
+  bool resized = false;
   {
     std::lock_guard<std::mutex> hold(mMutex);
     mEdits.swap(edits);
     display = mDisplayChanged;
+    resized = mWindowResized;
     mDisplayChanged = false;
+    mWindowResized = false;
   }
   if (display) edits.push_back({kDisplay, -1, 0.0});
+  if (resized) edits.push_back({kResize, -1, 0.0});
 }
 
 bool HostEditQueue::Empty() const {
   std::lock_guard<std::mutex> hold(mMutex);
-  return mEdits.empty() && !mDisplayChanged;
+  return mEdits.empty() && !mDisplayChanged && !mWindowResized;
 }

@@ -12,7 +12,7 @@
 
 class HostEditQueue {
  public:
-  enum Kind { kBegin, kValue, kEnd, kDisplay };
+  enum Kind { kBegin, kValue, kEnd, kDisplay, kResize };
   struct Edit {
     Kind kind;
     int index;
@@ -32,6 +32,8 @@ class HostEditQueue {
   void End(int index);
   // Many display updates before the next collection are one, delivered after the edits.
   void DisplayChanged();
+  // The editor's window changed size (a new display scale); delivered last, once.
+  void WindowResized();
 
   // Everything pending, in order, into edits (emptied first); the queue is empty afterwards.
   void TakeAll(std::vector<Edit>& edits);
@@ -41,4 +43,5 @@ class HostEditQueue {
   mutable std::mutex mMutex;  // held only to add or swap, never while the host is called
   std::vector<Edit> mEdits;
   bool mDisplayChanged = false;
+  bool mWindowResized = false;
 };

@@ -14,6 +14,8 @@ const char kStartupBankSection[] = "Startup Bank";
 const char kStartupBankKey[] = "File";
 const char kGlobalSection[] = "Global";
 const char kProgramFolderKey[] = "Path to Program Files";
+const char kEditorSizeKey[] = "Editor Size";
+const char kAutomaticSize[] = "Automatic";
 const char kMidiGlobalSection[] = "MIDI Global";
 const char kMidiThruKey[] = "MIDI Thru";
 const char kIgnoreProgramChangeKey[] = "Ignore Program Change";
@@ -95,6 +97,11 @@ int Configuration::ReadConfiguration() {
     const std::string folder = mFile.ReadString(kGlobalSection, kProgramFolderKey, "", kPathBuffer);
     if (!folder.empty()) mProgramFolder = folder;
 
+    // "100", "150" or "200" (percent); anything else leaves the size to the host and the screen.
+    const std::string size = mFile.ReadString(kGlobalSection, kEditorSizeKey, kAutomaticSize, kValueBuffer);
+    const int percent = LeadingInteger(size);
+    mEditorSize = percent == 100 || percent == 150 || percent == 200 ? percent : 0;
+
     mMidiThru = ReadSwitch(kMidiThruKey, mMidiThru);
     mIgnoreProgramChange = ReadSwitch(kIgnoreProgramChangeKey, mIgnoreProgramChange);
 
@@ -156,6 +163,12 @@ bool Configuration::SaveDefaultPath(const std::string& path) {
     return false;
   }
   return mFile.WriteString(kGlobalSection, kProgramFolderKey, path.c_str());
+}
+
+bool Configuration::SaveEditorSize(int percent) {
+  mEditorSize = percent == 100 || percent == 150 || percent == 200 ? percent : 0;
+  const std::string text = mEditorSize != 0 ? std::to_string(mEditorSize) : kAutomaticSize;
+  return mFile.WriteString(kGlobalSection, kEditorSizeKey, text.c_str());
 }
 
 int Configuration::ControllerMapping(int controller) const {

@@ -1,5 +1,5 @@
 // The user's global settings, those that belong to no program: the startup bank, the folder for
-// program and bank files, the two MIDI switches and the controller assignments. They live in one
+// program and bank files, the editor's size, the two MIDI switches and the controller assignments. They live in one
 // INI file per user ("sarn.ini" in the "KelmorMusic" settings folder), shared by every instance.
 // Each instance reads the file when it is built and on request, and writes the parts the user
 // changes; instances see each other's changes only when they read the file again.
@@ -53,6 +53,11 @@ class Configuration {
   // every later write of the configuration file keeps naming it, so it loads at the next start.
   void ForgetStartupBank() { mStartupBankFile.clear(); }
 
+  // The editor's size chosen by the user in percent (100, 150, 200), or 0 for automatic.
+  int EditorSize() const { return mEditorSize; }
+  // Makes percent (0: automatic) the editor's size and writes it to the file.
+  bool SaveEditorSize(int percent);
+
   bool MidiThru() const { return mMidiThru; }
   void SetMidiThru(bool on) { mMidiThru = on; }
   bool IgnoreProgramChange() const { return mIgnoreProgramChange; }
@@ -72,6 +77,7 @@ class Configuration {
   std::string mStartupBankFile;
   // The startup bank as the file names it, which the startup bank section is always written from.
   std::string mChosenStartupBank;
+  int mEditorSize = 0;
   bool mMidiThru = false;
   bool mIgnoreProgramChange = false;
   std::array<int, kNumControllers> mControllerMap;

@@ -44,6 +44,7 @@ Sarn::Sarn(VstHostCallback host) : Synth(host, kNumParams, kNumPrograms) {
   ReadConfiguration();
   DefineParameters();
   AttachEditor(CreatePlatformEditor(this, kFaceWidth, kFaceHeight).release());
+  GetGUI()->SetUserScale(Settings().EditorSize());
   RegisterFaceImages();
   RegisterFallbackFont();
   mFace = BuildFace(*GetGUI(), this, this, kFaceVersionText, SARN_MAKER_WEB_HOST, SARN_MAKER_WEB_ADDRESS);

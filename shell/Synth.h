@@ -35,6 +35,11 @@ class Synth : public IPlugVST, public EngineHost, public InstrumentHost {
   static constexpr int kCommandMidiThru = Configuration::kSaveMidiThru;
   static constexpr int kCommandIgnoreProgramChange = Configuration::kSaveIgnoreProgramChange;
   static constexpr int kCommandCheckForUpdate = 22;
+  // "Editor Size": 100 %, 150 %, 200 %, Automatic.
+  static constexpr int kCommandEditorSize100 = 24;
+  static constexpr int kCommandEditorSize150 = 25;
+  static constexpr int kCommandEditorSize200 = 26;
+  static constexpr int kCommandEditorSizeAutomatic = 27;
 
   // Finds and reads the configuration file.
   Synth(VstHostCallback host, int nParams, int nPresets);
@@ -55,6 +60,7 @@ class Synth : public IPlugVST, public EngineHost, public InstrumentHost {
   bool MidiThru() const override { return mConfig.MidiThru(); }
   void SetMidiThru(bool on) { mConfig.SetMidiThru(on); }
   bool IgnoreProgramChange() const override { return mConfig.IgnoreProgramChange(); }
+  int EditorSize() const override { return mConfig.EditorSize(); }
   void SetIgnoreProgramChange(bool on) { mConfig.SetIgnoreProgramChange(on); }
 
   // ---- Commands and program operations, on the editor's thread ----

@@ -176,6 +176,7 @@ void Synth::ExecuteCommand(IGraphics* editor, int number) {
       if (result == Configuration::kFileMissing) {
         editor->ShowMessage("The INI file does not exist.", "Problem with INI File", IGraphics::kMessageOk);
       }
+      editor->SetUserScale(mConfig.EditorSize());
       break;
     }
     case kCommandSaveConfiguration: {
@@ -205,6 +206,16 @@ void Synth::ExecuteCommand(IGraphics* editor, int number) {
     case kCommandCheckForUpdate:
       CheckForUpdate(editor);
       break;
+    // The editor takes its new size at its next tick; the choice is kept for every later instance.
+    case kCommandEditorSize100:
+    case kCommandEditorSize150:
+    case kCommandEditorSize200:
+    case kCommandEditorSizeAutomatic: {
+      static constexpr int kSizes[] = {100, 150, 200, 0};
+      mConfig.SaveEditorSize(kSizes[number - kCommandEditorSize100]);
+      if (editor) editor->SetUserScale(mConfig.EditorSize());
+      break;
+    }
     default:
       break;
   }

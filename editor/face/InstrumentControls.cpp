@@ -210,6 +210,13 @@ void IKLOptionMenu::BuildMenu(PopupMenu& menu) const {
   online->AddItem("Check Online for Update");
   online->AddItem("Visit " + mWebHost);
   menu.AddSubmenu("Go Online...", std::move(online));
+  menu.AddSeparator();
+  auto size = std::make_unique<PopupMenu>();
+  const int chosen = mInstrument ? mInstrument->EditorSize() : 0;
+  static constexpr int kSizes[] = {100, 150, 200, 0};
+  static const char* const kSizeTexts[] = {"100 %", "150 %", "200 %", "Automatic"};
+  for (int i = 0; i < 4; ++i) size->AddItem(kSizeTexts[i], chosen == kSizes[i] ? PopupMenuItem::kChecked : 0);
+  menu.AddSubmenu("Editor Size", std::move(size));
 }
 
 int IKLOptionMenu::CommandFor(const PopupMenu& top, const PopupMenu* chosen) {
@@ -217,6 +224,7 @@ int IKLOptionMenu::CommandFor(const PopupMenu& top, const PopupMenu* chosen) {
   if (chosen == &top) return chosen->ChosenPosition();
   if (chosen == top.Item(14)->submenu.get()) return 19 + chosen->ChosenPosition();
   if (chosen == top.Item(18)->submenu.get()) return 22 + chosen->ChosenPosition();
+  if (chosen == top.Item(20)->submenu.get()) return kFirstEditorSize + chosen->ChosenPosition();
   return -1;
 }
 

@@ -112,6 +112,8 @@ class IKLPresetMenu : public IControl {
 class IKLOptionMenu : public IControl {
  public:
   static constexpr int kVisitWebSite = 23;
+  // The commands of the "Editor Size" entries follow this one.
+  static constexpr int kFirstEditorSize = 24;
 
   IKLOptionMenu(EditorHost* plug, InstrumentHost* instrument, const Rect& rect, const char* webHost,
                 const char* webAddress);

@@ -59,6 +59,7 @@ Rect IGraphicsHeadless::Tick() {
 }
 
 void IGraphicsHeadless::PaintAll() {
+  ApplyWantedScale();
   SyncFromPlugin();
   PaintArea(Rect(0, 0, mWidth, mHeight));
 }

@@ -33,7 +33,7 @@ Lv2Ui* Lv2Ui::Create(LV2UI_Write_Function write, LV2UI_Controller controller, LV
   IGraphics* editor = plugin->Plug()->GetGUI();
   *widget = editor->NativeWindow();
   if (auto* resize = static_cast<const LV2UI_Resize*>(FindFeature(features, LV2_UI__resize))) {
-    resize->ui_resize(resize->handle, editor->Width(), editor->Height());
+    resize->ui_resize(resize->handle, editor->WindowWidth(), editor->WindowHeight());
   }
   return ui;
 }

@@ -18,6 +18,9 @@ namespace {
 constexpr VstInt32 kIdentifyMagic = VstFourCC('N', 'v', 'E', 'f');
 constexpr VstIntPtr kVendorSpecificHandled = 0xBEEF;
 constexpr VstIntPtr kCanDoCockos = static_cast<VstIntPtr>(0xBEEF0000);
+// effVendorSpecific's index and value for a host's content scale, given in opt.
+constexpr int kVendorPresonus = ('P' << 24) | ('r' << 16) | ('e' << 8) | 'S';
+constexpr VstIntPtr kVendorContentScale = ('A' << 24) | ('e' << 16) | ('C' << 8) | 's';
 // Host text read by the plug-in (program names, effString2Parameter, effCanDo) is taken up to this
 // many characters, so that a host string without terminator is not read without end.
 constexpr int kMaxHostTextLength = 255;
@@ -152,6 +155,9 @@ VstIntPtr VST_CALLBACK IPlugVST::VSTDispatcher(AEffect* effect, VstInt32 opcode,
     plug->DeliverHostEdits();
     return closed;
   }
+  // Asking the screen for its scale may mean a round trip to the display server: done before the
+  // lock is taken (the answer is kept).
+  if ((opcode == effEditGetRect || opcode == effEditOpen) && plug->GetGUI()) plug->GetGUI()->WantedScale();
   VstIntPtr result = 0;
   {
     LockGuard lock(plug->Mutex());
@@ -194,6 +200,11 @@ void IPlugVST::DeliverHostEdits() {
         break;
       case HostEditQueue::kDisplay:
         CallHost(audioMasterUpdateDisplay);
+        break;
+      case HostEditQueue::kResize:
+        if (IGraphics* editor = GetGUI()) {
+          CallHost(audioMasterSizeWindow, editor->WindowWidth(), editor->WindowHeight());
+        }
         break;
     }
   }
@@ -350,6 +361,7 @@ VstIntPtr IPlugVST::Dispatch(VstInt32 opcode, VstInt32 index, VstIntPtr value, v
 
     case effEditGetRect:
       if (ptr && GetGUI()) {
+        UpdateEditorRect();
         *static_cast<ERect**>(ptr) = &mEditRect;
         return 1;
       }
@@ -600,6 +612,11 @@ VstIntPtr IPlugVST::CanDo(const char* text) {
 // Cockos extensions: index 7 formats a normalized value of parameter `value` for the host's
 // envelope display; index 8 asks whether the parameter is stepped.
 VstIntPtr IPlugVST::VendorSpecific(int index, VstIntPtr value, void* ptr, float opt) {
+  // The host's content scale for the editor (1.0, 1.5, 2.0, ...), as several hosts send it.
+  if (index == kVendorPresonus && value == kVendorContentScale) {
+    if (GetGUI()) GetGUI()->SetHostScale(opt);
+    return 1;
+  }
   const bool validParam = value >= 0 && value < NParams();
   if (index == 7 && ptr) {
     if (validParam) {
@@ -727,12 +744,12 @@ void IPlugVST::HostSpecificInit() {
 }
 
 void IPlugVST::UpdateEditorRect() {
-  const IGraphics* editor = GetGUI();
+  IGraphics* editor = GetGUI();
   if (!editor) return;
   mEditRect.top = 0;
   mEditRect.left = 0;
-  mEditRect.bottom = static_cast<VstInt16>(std::min(std::max(editor->Height(), 0), INT16_MAX));
-  mEditRect.right = static_cast<VstInt16>(std::min(std::max(editor->Width(), 0), INT16_MAX));
+  mEditRect.bottom = static_cast<VstInt16>(std::min(std::max(editor->WindowHeight(), 0), INT16_MAX));
+  mEditRect.right = static_cast<VstInt16>(std::min(std::max(editor->WindowWidth(), 0), INT16_MAX));
 }
 
 void IPlugVST::AttachEditor(IGraphics* editor) {
@@ -744,9 +761,10 @@ void IPlugVST::AttachEditor(IGraphics* editor) {
   UpdateEditorRect();
 }
 
+// Any thread (the X11 editor's own included): the host hears of it on its user-interface thread.
 void IPlugVST::ResizeEditor() {
   if (!GetGUI()) return;
-  UpdateEditorRect();
+  mHostEdits.WindowResized();
   EditorResized();
 }
 

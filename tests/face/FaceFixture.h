@@ -17,11 +17,13 @@
 struct HostLog {
   std::vector<int> opcodes;  // begin edit, automate, end edit, update display
   std::vector<std::pair<int, float>> automated;
+  std::vector<std::pair<int, intptr_t>> windowSizes;  // audioMasterSizeWindow's width and height
 };
 inline HostLog* gHostLog = nullptr;
 
-inline intptr_t LoggingHost(AEffect*, int32_t opcode, int32_t index, intptr_t, void*, float value) {
+inline intptr_t LoggingHost(AEffect*, int32_t opcode, int32_t index, intptr_t size, void*, float value) {
   if (!gHostLog) return 0;
+  if (opcode == audioMasterSizeWindow) gHostLog->windowSizes.emplace_back(index, size);
   if (opcode == audioMasterBeginEdit || opcode == audioMasterEndEdit || opcode == audioMasterAutomate ||
       opcode == audioMasterUpdateDisplay) {
     gHostLog->opcodes.push_back(opcode);

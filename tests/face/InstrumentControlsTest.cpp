@@ -126,7 +126,8 @@ TEST_F(FaceTest, OptionsMenuGreysPasteUntilACopyAndActs) {
                                              "Load Program", "Save Program", "Load Bank", "Save Bank", "",
                                              "Select Startup Bank", "Load Startup Bank", "Unselect Startup Bank", "",
                                              "Default Path for Program Files...", "Global MIDI Settings...",
-                                             "Reload Configuration", "Save Configuration", "", "Go Online..."};
+                                             "Reload Configuration", "Save Configuration", "", "Go Online...", "",
+                                             "Editor Size"};
   EXPECT_EQ(editor->MenusShown()[0].entries, expected);
   EXPECT_TRUE(editor->Messages().empty());
   editor->QueueMenuChoice(0);  // "Copy Program"
@@ -143,15 +144,55 @@ TEST_F(FaceTest, OptionsMenuGreysPasteUntilACopyAndActs) {
   editor->QueueMenuChoice(14);
   Click(kOptions);
   const bool thru = sarn->MidiThru();
-  editor->QueueMenuChoice(19);  // the first submenu's block starts after the 19 top entries
+  editor->QueueMenuChoice(21);  // the first submenu's block starts after the 21 top entries
   Click(kOptions);
   EXPECT_NE(sarn->MidiThru(), thru);
-  editor->QueueMenuChoice(22);  // "Visit ..." in "Go Online..."
+  editor->QueueMenuChoice(24);  // "Visit ..." in "Go Online..."
   Click(kOptions);
   ASSERT_EQ(editor->OpenedAddresses().size(), 1u);
   editor->QueueMenuChoice(999);  // out of range: dismissed
   Click(kOptions);
   EXPECT_EQ(editor->OpenedAddresses().size(), 1u);
+}
+
+TEST_F(FaceTest, EditorSizeFromTheMenuResizesTheWindowAndIsRemembered) {
+  constexpr int32_t kPreS = ('P' << 24) | ('r' << 16) | ('e' << 8) | 'S';  // a host's content scale call
+  constexpr intptr_t kAeCs = ('A' << 24) | ('e' << 16) | ('C' << 8) | 's';
+  AEffect* effect = sarn->GetAEffect();
+  // "Editor Size" (100 %, 150 %, 200 %, "Automatic") follows the 21 top entries and the two submenus.
+  editor->QueueMenuChoice(27);
+  Click(kOptions);
+  ASSERT_EQ(editor->MenusShown().size(), 1u);
+  EXPECT_EQ(editor->MenusShown()[0].entries.back(), "Editor Size");
+  editor->Tick();
+  ASSERT_NE(editor->Surface(), nullptr);
+  EXPECT_EQ(editor->Surface()->Width(), 1544);
+  EXPECT_EQ(editor->Surface()->Height(), 1240);
+  effect->dispatcher(effect, effEditIdle, 0, 0, nullptr, 0.0f);
+  ASSERT_EQ(log.windowSizes.size(), 1u);
+  EXPECT_EQ(log.windowSizes[0], std::make_pair(1544, intptr_t{1240}));
+  ERect* rect = nullptr;
+  ASSERT_EQ(effect->dispatcher(effect, effEditGetRect, 0, 0, &rect, 0.0f), 1);
+  EXPECT_EQ(rect->right - rect->left, 1544);
+  EXPECT_EQ(rect->bottom - rect->top, 1240);
+  // The controls keep their face units: a click in the middle of the next-program button still steps.
+  const int program = sarn->GetCurrentPresetIdx();
+  Click(kNextButton);
+  EXPECT_EQ(sarn->GetCurrentPresetIdx(), (program + 1) % sarn->NPresets());
+  {
+    Sarn later(LoggingHost);
+    EXPECT_EQ(later.GetGUI()->WindowWidth(), 1544);
+    // The user's choice wins over the host's request.
+    later.GetAEffect()->dispatcher(later.GetAEffect(), effVendorSpecific, kPreS, kAeCs, nullptr, 1.5f);
+    EXPECT_EQ(later.GetGUI()->WindowWidth(), 1544);
+  }
+  editor->QueueMenuChoice(28);  // "Automatic": the host's scale, then the screen's, decide
+  Click(kOptions);
+  Sarn automatic(LoggingHost);
+  EXPECT_EQ(automatic.GetGUI()->WindowWidth(), 772);
+  automatic.GetAEffect()->dispatcher(automatic.GetAEffect(), effVendorSpecific, kPreS, kAeCs, nullptr, 1.5f);
+  EXPECT_EQ(automatic.GetGUI()->WindowWidth(), 1158);
+  EXPECT_EQ(automatic.GetGUI()->WindowHeight(), 930);
 }
 
 TEST_F(FaceTest, ProgramMenuAndRename) {

@@ -1,5 +1,5 @@
 // sarn-face: renders the instrument's face headless, as the editor draws it, to a PNG.
-//   sarn-face [--program N|NAME] [--click X,Y[,right]] ... [--out face.png]
+//   sarn-face [--program N|NAME] [--scale 1|1.5|2] [--click X,Y[,right]] ... [--out face.png]
 #include <getopt.h>
 
 #include <cstdio>
@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "editor/DisplayScale.h"
 #include "editor/face/FaceLayout.h"
 #include "shell/Sarn.h"
 #include "tools/ToolVersion.h"
@@ -18,11 +19,12 @@ namespace {
 intptr_t SilentHost(AEffect*, int32_t, int32_t, intptr_t, void*, float) { return 0; }
 
 const char kUsageFormat[] =
-    "usage: sarn-face [--program N|NAME] [--click X,Y[,right]] ... [--out face.png]\n"
+    "usage: sarn-face [--program N|NAME] [--scale 1|1.5|2] [--click X,Y[,right]] ... [--out face.png]\n"
     "\n"
     "Renders the instrument's face headless, as the editor draws it, to a PNG.\n"
     "\n"
     "  -p, --program P     program number (0 = first) or exact name to show\n"
+    "  -s, --scale S       draw at 1 (100 %%, the default), 1.5 or 2 times the size\n"
     "  -c, --click X,Y     press and release there first (\",right\": the right button);\n"
     "                      the face is %d x %d, X and Y count from 0 at the top left\n"
     "  -o, --out FILE      PNG file to write (default face.png)\n"
@@ -51,6 +53,14 @@ bool ParseCoordinate(const std::string& text, int& out) {
   if (text.empty() || *end != '\0' || value < -100000 || value > 100000) return false;
   out = static_cast<int>(value);
   return true;
+}
+
+// "1", "1.5" or "2" as a percentage; 0 for anything else.
+int ParseScale(const std::string& text) {
+  if (text == "1") return DisplayScale::kNormal;
+  if (text == "1.5") return DisplayScale::kLarge;
+  if (text == "2") return DisplayScale::kLargest;
+  return 0;
 }
 
 // "X,Y" or "X,Y,right" inside the face; false with the reason otherwise.
@@ -82,15 +92,17 @@ bool ParseClick(const std::string& text, FaceClick& click, std::string& error) {
 int main(int argc, char** argv) {
   static const option kOptions[] = {
       {"program", required_argument, nullptr, 'p'}, {"click", required_argument, nullptr, 'c'},
-      {"out", required_argument, nullptr, 'o'},     {"version", no_argument, nullptr, 'V'},
+      {"out", required_argument, nullptr, 'o'},     {"scale", required_argument, nullptr, 's'},
+      {"version", no_argument, nullptr, 'V'},
       {"help", no_argument, nullptr, 'h'},          {nullptr, 0, nullptr, 0},
   };
   std::string program;
   std::string out = "face.png";
+  int scale = DisplayScale::kNormal;
   std::vector<FaceClick> clicks;
   opterr = 0;
   int code;
-  while ((code = getopt_long(argc, argv, ":p:c:o:Vh", kOptions, nullptr)) != -1) {
+  while ((code = getopt_long(argc, argv, ":p:c:o:s:Vh", kOptions, nullptr)) != -1) {
     const std::string given = optind > 0 && optind <= argc ? argv[optind - 1] : "";
     std::string name = given.compare(0, 2, "--") == 0 ? given.substr(0, given.find('='))
                                                      : std::string("-") + static_cast<char>(optopt);
@@ -106,6 +118,10 @@ int main(int argc, char** argv) {
       case 'o':
         out = optarg;
         if (out.empty()) return UsageError("the output path is empty");
+        break;
+      case 's':
+        scale = ParseScale(optarg);
+        if (scale == 0) return UsageError(std::string("the scale is 1, 1.5 or 2, not \"") + optarg + "\"");
         break;
       case 'c':
         if (!ParseClick(optarg, click, error)) return UsageError(error);
@@ -133,6 +149,7 @@ int main(int argc, char** argv) {
     }
     sarn.SelectProgram(index);
   }
+  if (sarn.GetGUI()) sarn.GetGUI()->SetUserScale(scale);
   LICE_IBitmap* face = SnapshotFace(sarn, clicks);
   if (!face || !WriteRgbPng(*face, out)) {
     std::fprintf(stderr, "sarn-face: cannot write %s\n", out.c_str());
