@@ -16,6 +16,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "editor/DisplayScale.h"
 #include "editor/EditorFactory.h"
 #include "editor/EditorHost.h"
 #include "editor/IControl.h"
@@ -165,8 +166,8 @@ bool X11Session::Open(Window parentWindow) {
       set.colormap = colormap;
       mask |= CWColormap;
     }
-    window = XCreateWindow(display, parent, 0, 0, static_cast<unsigned>(editor.Width()),
-                           static_cast<unsigned>(editor.Height()), 0, pixels.depth, InputOutput, pixels.visual, mask,
+    window = XCreateWindow(display, parent, 0, 0, static_cast<unsigned>(editor.ToPixels(editor.Width())),
+                           static_cast<unsigned>(editor.ToPixels(editor.Height())), 0, pixels.depth, InputOutput, pixels.visual, mask,
                            &set);
     XStoreName(display, window, "IPlug");
     XClassHint hint{const_cast<char*>("IPlug"), const_cast<char*>("IPlugWndClass")};
@@ -337,7 +338,8 @@ void X11Session::Handle(XEvent& event) {
         if (entry.control) {
           entry.state = X11TextEntry::kCancel;
         } else {
-          editor.HandleMouseWheel(b.x, b.y, ModsFromState(b.state), b.button == Button4 ? 1 : -1);
+          editor.HandleMouseWheel(editor.ToUnits(b.x), editor.ToUnits(b.y), ModsFromState(b.state),
+                                  b.button == Button4 ? 1 : -1);
         }
         break;
       }
@@ -357,12 +359,12 @@ void X11Session::Handle(XEvent& event) {
                                std::abs(b.y - lastPressY) <= kDoubleClickDistance;
       if (doubleClick) {
         lastPressTime = 0;
-        editor.HandleDoubleClick(b.x, b.y, mods);
+        editor.HandleDoubleClick(editor.ToUnits(b.x), editor.ToUnits(b.y), mods);
       } else {
         lastPressTime = b.button == Button1 ? b.time : 0;
         lastPressX = b.x;
         lastPressY = b.y;
-        editor.HandleMouseDown(b.x, b.y, mods);
+        editor.HandleMouseDown(editor.ToUnits(b.x), editor.ToUnits(b.y), mods);
       }
       break;
     }
@@ -377,7 +379,7 @@ void X11Session::Handle(XEvent& event) {
       MouseMods mods = ModsFromState(b.state);
       if (b.button == Button1) mods.left = false;
       if (b.button == Button3) mods.right = false;
-      editor.HandleMouseUp(b.x, b.y, mods);
+      editor.HandleMouseUp(editor.ToUnits(b.x), editor.ToUnits(b.y), mods);
       break;
     }
     case MotionNotify: {
@@ -387,9 +389,11 @@ void X11Session::Handle(XEvent& event) {
       const XMotionEvent& m = event.xmotion;
       const MouseMods mods = ModsFromState(m.state);
       if (mods.left || mods.right) {
-        if (!entry.control && editor.CapturedControl() >= 0) editor.HandleMouseDrag(m.x, m.y, mods);
+        if (!entry.control && editor.CapturedControl() >= 0) {
+          editor.HandleMouseDrag(editor.ToUnits(m.x), editor.ToUnits(m.y), mods);
+        }
       } else {
-        editor.HandleMouseOver(m.x, m.y, mods);
+        editor.HandleMouseOver(editor.ToUnits(m.x), editor.ToUnits(m.y), mods);
       }
       break;
     }
@@ -404,7 +408,7 @@ void X11Session::Handle(XEvent& event) {
       if (event.type == KeyPress) {
         const int key = EditorKey(XLookupKeysym(&k, 0));
         // At the pointer's position when the key went down (the event's own coordinates).
-        if (key >= 0) taken = editor.HandleKeyDown(k.x, k.y, key);
+        if (key >= 0) taken = editor.HandleKeyDown(editor.ToUnits(k.x), editor.ToUnits(k.y), key);
       }
       if (!taken && hostTopLevel) {
         // The host's own window gets the keys the editor does not use.
@@ -427,8 +431,10 @@ LICE_CachedFont* X11Session::UiFont() {
 
 // ---------------------------------------------------------------- the text entry
 
-void X11Session::OpenEntry(IControl* control, const TextStyle& style, const Rect& rect, const std::string& text,
+void X11Session::OpenEntry(IControl* control, const TextStyle& style, const Rect& faceRect, const std::string& text,
                            int parameter) {
+  // The entry lies over the control in window pixels and writes at the face's scale.
+  const Rect rect = editor.ToPixels(faceRect);
   entry.control = control;
   entry.parameter = parameter;
   entry.rect = rect;
@@ -438,7 +444,7 @@ void X11Session::OpenEntry(IControl* control, const TextStyle& style, const Rect
   entry.text = text.substr(0, static_cast<size_t>(entry.maxLength));
   entry.allSelected = true;
   entry.state = X11TextEntry::kIdle;
-  entry.font = MakeFont(style.face.c_str(), style.size, style.style == TextStyle::kBold,
+  entry.font = MakeFont(style.face.c_str(), editor.ToPixels(style.size), style.style == TextStyle::kBold,
                         style.style == TextStyle::kItalic);
   const int width = std::max(rect.W() + 1, 1);
   const int height = std::max(rect.H() + 1, 1);
@@ -595,6 +601,11 @@ X11Session* IGraphicsX11::Current() const { return tSession && &tSession->editor
 bool IGraphicsX11::OpenWindow(void* parent) {
   if (mSession) CloseWindow();
   ReapClosed(false);
+  {
+    // A closed window's thread may still be drawing.
+    std::lock_guard<std::mutex> hold(mEditorLock);
+    ApplyWantedScale();
+  }
   auto session = std::make_unique<X11Session>(*this);
   if (!session->Open(static_cast<Window>(reinterpret_cast<uintptr_t>(parent)))) return false;
   mSession = std::move(session);
@@ -611,6 +622,27 @@ void IGraphicsX11::CloseWindow() {
 }
 
 bool IGraphicsX11::IsWindowOpen() const { return mOpen.load(std::memory_order_acquire); }
+
+int IGraphicsX11::DetectScale() {
+  // The desktop's font resolution (Xft.dpi, which the desktop's scaling sets), else GTK's GDK_SCALE.
+  const char* name = std::getenv("DISPLAY");
+  if (DisplayReachable(name)) {
+    if (Display* display = XOpenDisplay(name)) {
+      const char* resources = XResourceManagerString(display);
+      const int percent = resources ? DisplayScale::FromXResources(resources) : 0;
+      XCloseDisplay(display);
+      if (percent != 0) return percent;
+    }
+  }
+  return DisplayScale::FromGdkScale(std::getenv("GDK_SCALE"));
+}
+
+void IGraphicsX11::WindowScaleChanged() {
+  X11Session* s = Current();
+  if (!s || s->broken || s->windowGone) return;
+  if (s->entry.control) s->entry.state = X11TextEntry::kCancel;
+  XResizeWindow(s->display, s->window, static_cast<unsigned>(ToPixels(Width())), static_cast<unsigned>(ToPixels(Height())));
+}
 
 void* IGraphicsX11::NativeWindow() const {
   const X11Session* s = Current() ? Current() : mSession.get();
@@ -637,7 +669,7 @@ PopupMenu* IGraphicsX11::ShowPopupMenu(PopupMenu& menu, const Rect& rect) {
   ReleaseCapture();
   X11Session* s = Current();
   if (!s || s->Stopping()) return nullptr;
-  PopupMenu* chosen = RunPopupMenu(*s, menu, rect);
+  PopupMenu* chosen = RunPopupMenu(*s, menu, ToPixels(rect));
   // Clicks in the menu came between: the next press in the editor starts afresh.
   s->lastPressTime = 0;
   MarkAllDirty();

@@ -53,6 +53,10 @@ class IGraphicsX11 : public IGraphics {
 
  private:
   friend struct X11Session;
+  // Xft.dpi of the display, else GDK_SCALE.
+  int DetectScale() override;
+  // On the window's thread: the window takes the new scale's size.
+  void WindowScaleChanged() override;
   // The session when called on its thread, else null.
   X11Session* Current() const;
   // Joins the threads of closed windows that have finished; with wait, all of them.

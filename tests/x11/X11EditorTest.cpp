@@ -8,6 +8,7 @@
 // clang-format off
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/Xatom.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 // clang-format on
@@ -38,6 +39,7 @@ extern char** environ;
 #include "editor/IControl.h"
 #include "editor/face/FaceLayout.h"
 #include "editor/face/InstrumentControls.h"
+#include "editor/headless/IGraphicsHeadless.h"
 #include "plugin/vst2/VstInterface.h"
 #include "raster/Bitmap.h"
 #include "shell/Sarn.h"
@@ -275,8 +277,8 @@ class X11EditorTest : public ::testing::Test {
     if (std::system(command.c_str()) != 0) ADD_FAILURE() << "could not remove " << configFolder;
   }
 
-  Window MakeHostWindow(int x = kX, int y = kY) {
-    Window w = XCreateSimpleWindow(display, root, x, y, kFaceWidth, kFaceHeight, 0, 0, 0);
+  Window MakeHostWindow(int x = kX, int y = kY, unsigned width = kFaceWidth, unsigned height = kFaceHeight) {
+    Window w = XCreateSimpleWindow(display, root, x, y, width, height, 0, 0, 0);
     XSelectInput(display, w, StructureNotifyMask | KeyPressMask | KeyReleaseMask);
     XMapWindow(display, w);
     XEvent e;
@@ -334,12 +336,13 @@ class X11EditorTest : public ::testing::Test {
 
   // Pixels of the host window that differ from the reference face.
   int Differences(Window w, LICE_IBitmap& face) {
-    XImage* image = XGetImage(display, w, 0, 0, kFaceWidth, kFaceHeight, AllPlanes, ZPixmap);
-    if (!image) return kFaceWidth * kFaceHeight;
+    XImage* image = XGetImage(display, w, 0, 0, static_cast<unsigned>(face.Width()),
+                              static_cast<unsigned>(face.Height()), AllPlanes, ZPixmap);
+    if (!image) return face.Width() * face.Height();
     int differ = 0;
-    for (int y = 0; y < kFaceHeight; ++y) {
+    for (int y = 0; y < face.Height(); ++y) {
       const LICE_pixel* row = face.Row(y);
-      for (int x = 0; x < kFaceWidth; ++x) {
+      for (int x = 0; x < face.Width(); ++x) {
         const unsigned long p = XGetPixel(image, x, y);
         const LICE_pixel q = row[x];
         const unsigned long expected = static_cast<unsigned long>(q & 0xFFFFFF);
@@ -658,6 +661,68 @@ TEST_F(X11EditorTest, MouseDragButtonWheelAndKeysReachTheInstrument) {
   float peak = 0.0f;
   EXPECT_TRUE(Until([&] { return (peak = plug.Peak()) > 1e-3f; })) << peak;
   Button(1, false);
+}
+
+// A desktop at twice the resolution says so through the X resource Xft.dpi: the editor opens at
+// 200 %, shows the headless face drawn at 200 % to the pixel, and a drag of 80 screen pixels moves a
+// slider as far as 40 face units do at 100 %.
+TEST_F(X11EditorTest, AtXftDpi192TheEditorOpensAtTwiceTheSizeAndDragsInFaceUnits) {
+  struct Resources {
+    Display* display;
+    Resources(Display* d, const char* text) : display(d) {
+      XChangeProperty(display, DefaultRootWindow(display), XA_RESOURCE_MANAGER, XA_STRING, 8, PropModeReplace,
+                      reinterpret_cast<const unsigned char*>(text), static_cast<int>(std::strlen(text)));
+      XSync(display, False);
+    }
+    ~Resources() {
+      XDeleteProperty(display, DefaultRootWindow(display), XA_RESOURCE_MANAGER);
+      XSync(display, False);
+    }
+  } resources(display, "Xft.antialias:\t1\nXft.dpi:\t192\n");
+  Plug& plug = NewPlug();
+  ERect* rect = nullptr;
+  ASSERT_EQ(plug.Dispatch(effEditGetRect, 0, 0, &rect), 1);
+  EXPECT_EQ(rect->right - rect->left, 1544);
+  EXPECT_EQ(rect->bottom - rect->top, 1240);
+  const Window host = MakeHostWindow(kX, kY, 1544, 1240);
+  ASSERT_EQ(plug.Dispatch(effEditOpen, 0, 0, reinterpret_cast<void*>(static_cast<uintptr_t>(host))), 1);
+  Window r, parent, *children = nullptr;
+  unsigned count = 0;
+  ASSERT_TRUE(XQueryTree(display, host, &r, &parent, &children, &count) && count == 1);
+  XWindowAttributes editorWindow;
+  ASSERT_TRUE(XGetWindowAttributes(display, children[0], &editorWindow));
+  XFree(children);
+  EXPECT_EQ(editorWindow.width, 1544);
+  EXPECT_EQ(editorWindow.height, 1240);
+
+  reference->GetGUI()->SetUserScale(200);
+  LICE_IBitmap* face = ReferenceFace();
+  ASSERT_NE(face, nullptr);
+  ASSERT_EQ(face->Width(), 1544);
+  Until([&] { return Differences(host, *face) == 0; });
+  EXPECT_EQ(Differences(host, *face), 0);
+
+  const int cutoff = ControlOf(23);
+  ASSERT_GE(cutoff, 0);
+  const Rect& c = ReferenceControl(cutoff)->DrawRect();
+  const int cx = (c.left + c.right) / 2;
+  const int cy = (c.top + c.bottom) / 2;
+  MouseMods left;
+  left.left = true;
+  auto* headless = static_cast<IGraphicsHeadless*>(reference->GetGUI());
+  headless->MouseDown(cx, cy, left);
+  for (int step = 1; step <= 4; ++step) headless->MouseMove(cx, cy - 10 * step, left);
+  headless->MouseUp(cx, cy - 40, MouseMods());
+  const float expected = reference->GetAEffect()->getParameter(reference->GetAEffect(), 23);
+  const float before = plug.Get(23);
+  ASSERT_GT(expected, before + 0.05f);
+  MoveTo(kX + 2 * cx, kY + 2 * cy);
+  Button(1, true);
+  for (int step = 1; step <= 4; ++step) MoveTo(kX + 2 * cx, kY + 2 * cy - 20 * step);
+  Button(1, false);
+  EXPECT_TRUE(Until([&] { return std::fabs(plug.Get(23) - expected) < 1e-6f; })) << before << " -> " << plug.Get(23)
+                                                                                  << ", not " << expected;
+  EXPECT_EQ(plug.Dispatch(effEditClose), 1);
 }
 
 TEST_F(X11EditorTest, AHostLockingInBothDirectionsSeesEveryGestureInOrderAndNeverHangs) {
