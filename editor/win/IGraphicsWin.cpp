@@ -9,6 +9,7 @@
 #include <mutex>
 #include <vector>
 
+#include "editor/DisplayScale.h"
 #include "editor/EditorFactory.h"
 #include "editor/EditorHost.h"
 #include "editor/IControl.h"
@@ -286,13 +287,44 @@ IGraphicsWin::~IGraphicsWin() {
 
 bool IGraphicsWin::IsWindowOpen() const { return mWindow && IsWindow(mWindow); }
 
+namespace {
+
+// Dots per inch of a window's monitor (Windows 10 1607 and later), or of the system; 96 is 100 %.
+UINT DotsPerInch(HWND window) {
+  HMODULE user = GetModuleHandleW(L"user32.dll");
+  if (user && window) {
+    using ForWindow = UINT(WINAPI*)(HWND);
+    if (auto forWindow = reinterpret_cast<ForWindow>(reinterpret_cast<void*>(GetProcAddress(user, "GetDpiForWindow")))) {
+      if (const UINT dpi = forWindow(window)) return dpi;
+    }
+  }
+  HDC screen = GetDC(nullptr);
+  const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
+  if (screen) ReleaseDC(nullptr, screen);
+  return dpi > 0 ? static_cast<UINT>(dpi) : 96;
+}
+
+}  // namespace
+
+int IGraphicsWin::DetectScale() { return DisplayScale::FromFactor(DotsPerInch(nullptr) / 96.0); }
+
+void IGraphicsWin::WindowScaleChanged() {
+  if (!mWindow) return;
+  CloseTextEntry();
+  SetWindowPos(mWindow, nullptr, 0, 0, ToPixels(mWidth), ToPixels(mHeight), SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  InvalidateRect(mWindow, nullptr, FALSE);
+}
+
 bool IGraphicsWin::OpenWindow(void* parent) {
   HWND parentWindow = static_cast<HWND>(parent);
   if (!parentWindow || !IsWindow(parentWindow)) return false;
+  // The monitor the host's window is on decides an automatic scale.
+  SetDetectedScale(DisplayScale::FromFactor(DotsPerInch(parentWindow) / 96.0));
+  ApplyWantedScale();
   int x = 0;
   int y = 0;
-  int width = mWidth;
-  int height = mHeight;
+  int width = ToPixels(mWidth);
+  int height = ToPixels(mHeight);
   if (IsWindowOpen()) {
     // Opened again without a close: the new window takes the old one's place and size.
     RECT old;
@@ -412,7 +444,7 @@ LRESULT IGraphicsWin::HandleMessage(HWND window, UINT message, WPARAM wParam, LP
         // The release of the press that opened the entry: the capture taken for that press is given
         // back and its control hears the release, so that neither stays held.
         ::ReleaseCapture();
-        HandleMouseUp(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam), ModsFrom(wParam));
+        HandleMouseUp(ToUnits(GET_X_LPARAM(lParam)), ToUnits(GET_Y_LPARAM(lParam)), ModsFrom(wParam));
         return 0;
       case WM_MOUSEMOVE:
       case WM_MBUTTONDOWN:
@@ -444,7 +476,9 @@ LRESULT IGraphicsWin::HandleMessage(HWND window, UINT message, WPARAM wParam, LP
       if (GetUpdateRect(window, &update, FALSE)) {
         PAINTSTRUCT paint;
         mPaintDC = BeginPaint(window, &paint);
-        const Rect area(paint.rcPaint.left, paint.rcPaint.top, paint.rcPaint.right, paint.rcPaint.bottom);
+        // The face units whose pixels the update touches.
+        const Rect area(ToUnits(paint.rcPaint.left), ToUnits(paint.rcPaint.top), ToUnits(paint.rcPaint.right - 1) + 1,
+                        ToUnits(paint.rcPaint.bottom - 1) + 1);
         if (mPaintDC && !area.Empty()) PaintArea(area);
         EndPaint(window, &paint);
         mPaintDC = nullptr;
@@ -464,16 +498,18 @@ LRESULT IGraphicsWin::HandleMessage(HWND window, UINT message, WPARAM wParam, LP
       SetCapture(window);
       mLastDragX = GET_X_LPARAM(lParam);
       mLastDragY = GET_Y_LPARAM(lParam);
-      HandleMouseDown(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam), ModsFrom(wParam));
+      HandleMouseDown(ToUnits(GET_X_LPARAM(lParam)), ToUnits(GET_Y_LPARAM(lParam)), ModsFrom(wParam));
       return 0;
     case WM_LBUTTONUP:
     case WM_RBUTTONUP:
     case WM_MBUTTONUP:
       ::ReleaseCapture();
-      HandleMouseUp(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam), ModsFrom(wParam));
+      HandleMouseUp(ToUnits(GET_X_LPARAM(lParam)), ToUnits(GET_Y_LPARAM(lParam)), ModsFrom(wParam));
       return 0;
     case WM_LBUTTONDBLCLK:
-      if (HandleDoubleClick(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam), ModsFrom(wParam))) SetCapture(window);
+      if (HandleDoubleClick(ToUnits(GET_X_LPARAM(lParam)), ToUnits(GET_Y_LPARAM(lParam)), ModsFrom(wParam))) {
+        SetCapture(window);
+      }
       return 0;
     case WM_MOUSEMOVE: {
       const int x = GET_X_LPARAM(lParam);
@@ -481,12 +517,12 @@ LRESULT IGraphicsWin::HandleMessage(HWND window, UINT message, WPARAM wParam, LP
       if (wParam & (MK_LBUTTON | MK_RBUTTON)) {
         if (GetCapture() == window && !mEntryWindow && CapturedControl() >= 0 &&
             (x != mLastDragX || y != mLastDragY)) {
-          HandleMouseDrag(x, y, ModsFrom(wParam));
+          HandleMouseDrag(ToUnits(x), ToUnits(y), ModsFrom(wParam));
           mLastDragX = x;
           mLastDragY = y;
         }
       } else {
-        HandleMouseOver(x, y, ModsFrom(wParam));
+        HandleMouseOver(ToUnits(x), ToUnits(y), ModsFrom(wParam));
       }
       return 0;
     }
@@ -503,7 +539,7 @@ LRESULT IGraphicsWin::HandleMessage(HWND window, UINT message, WPARAM wParam, LP
       const int x = GET_X_LPARAM(lParam) - frame.left;
       const int y = GET_Y_LPARAM(lParam) - frame.top;
       const int delta = GET_WHEEL_DELTA_WPARAM(wParam);
-      HandleMouseWheel(x, y, ModsFrom(GET_KEYSTATE_WPARAM(wParam)), AccumulateWheel(delta));
+      HandleMouseWheel(ToUnits(x), ToUnits(y), ModsFrom(GET_KEYSTATE_WPARAM(wParam)), AccumulateWheel(delta));
       return 0;
     }
     case WM_KEYDOWN: {
@@ -513,7 +549,7 @@ LRESULT IGraphicsWin::HandleMessage(HWND window, UINT message, WPARAM wParam, LP
         POINT cursor;
         GetCursorPos(&cursor);
         ScreenToClient(window, &cursor);
-        if (HandleKeyDown(cursor.x, cursor.y, key)) return 0;
+        if (HandleKeyDown(ToUnits(cursor.x), ToUnits(cursor.y), key)) return 0;
       }
       return ForwardKey(window, message, wParam, lParam);
     }
@@ -577,9 +613,11 @@ void IGraphicsWin::Tick() {
 
 // ---- Text entry ----
 
-void IGraphicsWin::OpenTextEntry(IControl* control, const TextStyle& style, const Rect& rect, const std::string& text,
-                                 int parameter) {
+void IGraphicsWin::OpenTextEntry(IControl* control, const TextStyle& style, const Rect& faceRect,
+                                 const std::string& text, int parameter) {
   if (!control || mEntryWindow || !mWindow) return;
+  // Over the control in window pixels, writing at the face's scale.
+  const Rect rect = ToPixels(faceRect);
   DWORD align = ES_LEFT;
   if (style.align == TextStyle::kAlignCentre) align = ES_CENTER;
   if (style.align == TextStyle::kAlignRight) align = ES_RIGHT;
@@ -590,7 +628,7 @@ void IGraphicsWin::OpenTextEntry(IControl* control, const TextStyle& style, cons
                                reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(mWindow, GWLP_HINSTANCE)), nullptr);
   if (!entry) return;
   const std::wstring face = Widen(style.face.substr(0, 31));
-  mEntryFont = CreateFontW(style.size, 0, 0, 0, style.style == TextStyle::kBold ? FW_BOLD : FW_NORMAL,
+  mEntryFont = CreateFontW(ToPixels(style.size), 0, 0, 0, style.style == TextStyle::kBold ? FW_BOLD : FW_NORMAL,
                            style.style == TextStyle::kItalic, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
                            CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, face.c_str());
   if (mEntryFont) SendMessageW(entry, WM_SETFONT, reinterpret_cast<WPARAM>(mEntryFont), FALSE);
@@ -757,7 +795,7 @@ PopupMenu* IGraphicsWin::ShowPopupMenu(PopupMenu& menu, const Rect& rect) {
   HMENU native = CreatePopupMenu();
   if (!native) return nullptr;
   BuildNativeMenu(native, menu, order, bases);
-  POINT at{rect.left, rect.bottom};
+  POINT at{ToPixels(rect.left), ToPixels(rect.bottom)};
   ClientToScreen(mWindow, &at);
   const int command = static_cast<int>(
       TrackPopupMenu(native, TPM_LEFTALIGN | TPM_LEFTBUTTON | TPM_RETURNCMD, at.x, at.y, 0, mWindow, nullptr));

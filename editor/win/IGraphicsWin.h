@@ -70,6 +70,9 @@ class IGraphicsWin : public IGraphics {
   std::string mOwnerClass;
 
  private:
+  // The system's resolution before a window exists; the host window's monitor once it does.
+  int DetectScale() override;
+  void WindowScaleChanged() override;
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   static LRESULT CALLBACK EntryProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -16,6 +16,7 @@
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -307,25 +308,27 @@ bool ClassRegistered() {
 // ---------------------------------------------------------------- pixels
 
 struct Shot {
-  std::vector<uint32_t> pixels;  // 0x00RRGGBB, kWidth x kHeight
-  uint32_t At(int x, int y) const { return pixels[static_cast<size_t>(y) * kWidth + x] & 0xFFFFFF; }
+  std::vector<uint32_t> pixels;  // 0x00RRGGBB, width x height
+  int width = kWidth;
+  uint32_t At(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x] & 0xFFFFFF; }
 };
 
-Shot Screenshot(HWND editor) {
+Shot Screenshot(HWND editor, int width = kWidth, int height = kHeight) {
   Shot shot;
-  shot.pixels.assign(static_cast<size_t>(kWidth) * kHeight, 0);
+  shot.width = width;
+  shot.pixels.assign(static_cast<size_t>(width) * height, 0);
   HDC window = GetDC(editor);
   HDC memory = CreateCompatibleDC(window);
   BITMAPINFO info{};
   info.bmiHeader.biSize = sizeof(info.bmiHeader);
-  info.bmiHeader.biWidth = kWidth;
-  info.bmiHeader.biHeight = -kHeight;
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = -height;
   info.bmiHeader.biPlanes = 1;
   info.bmiHeader.biBitCount = 32;
   void* bits = nullptr;
   HBITMAP dib = CreateDIBSection(window, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
   HGDIOBJ old = SelectObject(memory, dib);
-  BitBlt(memory, 0, 0, kWidth, kHeight, window, 0, 0, SRCCOPY);
+  BitBlt(memory, 0, 0, width, height, window, 0, 0, SRCCOPY);
   GdiFlush();
   std::memcpy(shot.pixels.data(), bits, shot.pixels.size() * 4);
   SelectObject(memory, old);
@@ -524,6 +527,58 @@ void TestOpenAndFirstPaint() {
   // Closed without being open.
   CHECK_INT(plug.Dispatch(effEditClose), 1);
   CHECK(!ClassRegistered());
+  DestroyWindow(host);
+}
+
+// A host's content scale of 2 (effVendorSpecific 'PreS' 'AeCs', as several hosts send it): the editor
+// reports and opens at twice the size and shows the headless face drawn at 200 %, to the pixel outside
+// the text fields, as far as the test's screen shows it.
+void TestHostContentScale() {
+  gCase = "host content scale";
+  constexpr int kPreS = ('P' << 24) | ('r' << 16) | ('e' << 8) | 'S';
+  constexpr intptr_t kAeCs = ('A' << 24) | ('e' << 16) | ('C' << 8) | 's';
+  Plugin plug;
+  if (!plug.effect) return;
+  CHECK_INT(plug.Dispatch(effVendorSpecific, kPreS, kAeCs, nullptr, 2.0f), 1);
+  ERect* rect = nullptr;
+  CHECK_INT(plug.Dispatch(effEditGetRect, 0, 0, &rect), 1);
+  if (rect) {
+    CHECK_INT(rect->right - rect->left, 2 * kWidth);
+    CHECK_INT(rect->bottom - rect->top, 2 * kHeight);
+  }
+  HWND host = MakeHostWindow();
+  CHECK_INT(plug.Dispatch(effEditOpen, 0, 0, host), 1);
+  HWND editor = FindEditor(host);
+  CHECK(editor != nullptr);
+  if (!editor) return;
+  RECT client;
+  GetClientRect(editor, &client);
+  CHECK_INT(client.right, 2 * kWidth);
+  CHECK_INT(client.bottom, 2 * kHeight);
+  CHECK_INT(PumpTicks(editor, 3), 3);
+  // The part of the editor on the test's screen.
+  POINT origin{0, 0};
+  ClientToScreen(editor, &origin);
+  const int width = std::min(2 * kWidth, GetSystemMetrics(SM_CXSCREEN) - static_cast<int>(origin.x));
+  const int height = std::min(2 * kHeight, GetSystemMetrics(SM_CYSCREEN) - static_cast<int>(origin.y));
+  CHECK(width > kWidth && height > kHeight / 2);
+  const std::string facePath = std::string(gSnapshotPath).substr(0, std::strlen(gSnapshotPath) - 4) + "-200.png";
+  std::unique_ptr<LICE_MemBitmap> face = LoadPngFile(facePath.c_str(), false);
+  CHECK(face != nullptr && face->Width() == 2 * kWidth && face->Height() == 2 * kHeight);
+  if (face && face->Width() == 2 * kWidth && width > 0 && height > 0) {
+    const Shot shot = Screenshot(editor, width, height);
+    int differing = 0;
+    for (int y = 0; y < height; ++y) {
+      for (int x = 0; x < width; ++x) {
+        if (InTextField(x / 2, y / 2)) continue;
+        differing += shot.At(x, y) != (face->Bits()[y * face->RowSpan() + x] & 0xFFFFFF);
+      }
+    }
+    std::printf("  200 %%: %d of %d x %d pixels outside the text fields differ from the headless face\n", differing,
+                width, height);
+    CHECK_INT(differing, 0);
+  }
+  CHECK_INT(plug.Dispatch(effEditClose), 1);
   DestroyWindow(host);
 }
 
@@ -971,6 +1026,7 @@ int main(int argc, char** argv) {
   const DWORD start = GetTickCount();
   TestModuleResources(argv[1]);
   TestOpenAndFirstPaint();
+  TestHostContentScale();
   TestTwoInstancesAndHostDestroyingFirst();
   TestEditorSession();
   TestServices();

@@ -1,9 +1,11 @@
 // Editor speed and size, through the instrument's real face on the headless layer: a full repaint,
 // the repaint after one slider moves, a quiet tick, a line of text on the glyph path, instance creation
-// (the first paint decodes the images, later instances share them) and the heap one more instance takes.
+// (the first paint decodes the images, later instances share them) and the heap one more instance takes;
+// the repaints and the heap at each display scale (100, 150, 200 %).
 // Run: out/linux/sarn-bench-editor
 #include <benchmark/benchmark.h>
 #include <malloc.h>
+#include <map>
 #include <stdlib.h>
 
 #include <chrono>
@@ -25,28 +27,31 @@ namespace {
 intptr_t SilentHost(AEffect*, int32_t, int32_t, intptr_t, void*, float) { return 0; }
 
 struct Instance {
-  Instance() : sarn(std::make_unique<Sarn>(SilentHost)) {
+  explicit Instance(int percent = 100) : sarn(std::make_unique<Sarn>(SilentHost)) {
     editor = static_cast<IGraphicsHeadless*>(sarn->GetGUI());
+    editor->SetUserScale(percent);
     editor->PaintAll();
   }
   std::unique_ptr<Sarn> sarn;
   IGraphicsHeadless* editor;
 };
 
-Instance& Shared() {
-  static Instance instance;
-  return instance;
+Instance& Shared(int percent = 100) {
+  static std::map<int, std::unique_ptr<Instance>> instances;
+  std::unique_ptr<Instance>& instance = instances[percent];
+  if (!instance) instance = std::make_unique<Instance>(percent);
+  return *instance;
 }
 
 void FullRepaint(benchmark::State& state) {
-  Instance& face = Shared();
+  Instance& face = Shared(static_cast<int>(state.range(0)));
   for (auto _ : state) face.editor->PaintArea(Rect(0, 0, kFaceWidth, kFaceHeight));
 }
-BENCHMARK(FullRepaint)->Unit(benchmark::kMicrosecond);
+BENCHMARK(FullRepaint)->Arg(100)->Arg(150)->Arg(200)->Unit(benchmark::kMicrosecond);
 
 // The host moves Tune: the next tick finds only its slider dirty, draws and copies its rectangle.
 void SliderMove(benchmark::State& state) {
-  Instance& face = Shared();
+  Instance& face = Shared(static_cast<int>(state.range(0)));
   double value = 0.25;
   for (auto _ : state) {
     value = value == 0.25 ? 0.75 : 0.25;
@@ -54,7 +59,7 @@ void SliderMove(benchmark::State& state) {
     face.editor->Tick();
   }
 }
-BENCHMARK(SliderMove)->Unit(benchmark::kMicrosecond);
+BENCHMARK(SliderMove)->Arg(100)->Arg(150)->Arg(200)->Unit(benchmark::kMicrosecond);
 
 void QuietTick(benchmark::State& state) {
   Instance& face = Shared();
@@ -124,6 +129,13 @@ int main(int argc, char** argv) {
                 firstMs, firstCpuMs, builtDecodes, paintMs, paintDecodes);
     std::printf("a further instance: %d images decoded, %.2f MB of heap beyond the shared images\n",
                 PngDecodeCount() - decodes, static_cast<double>(after - before) / (1024.0 * 1024.0));
+  }
+  for (int percent : {150, 200}) {
+    Shared(percent);  // its scale's images decoded and shared
+    const size_t sharedBefore = HeapInUse();
+    Instance scaled(percent);
+    std::printf("a further instance at %d %%: %.2f MB of heap beyond the shared images\n", percent,
+                static_cast<double>(HeapInUse() - sharedBefore) / (1024.0 * 1024.0));
   }
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
