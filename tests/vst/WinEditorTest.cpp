@@ -117,7 +117,7 @@ LRESULT CALLBACK HostWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
   return DefWindowProcW(window, message, wParam, lParam);
 }
 
-HWND MakeHostWindow(int x = 0, int y = 0) {
+HWND MakeHostWindow(int x = 0, int y = 0, int width = kWidth, int height = kHeight) {
   static bool registered = false;
   if (!registered) {
     WNDCLASSW hostClass{};
@@ -127,7 +127,7 @@ HWND MakeHostWindow(int x = 0, int y = 0) {
     hostClass.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
     registered = RegisterClassW(&hostClass) != 0;
   }
-  RECT frame{0, 0, kWidth + 20, kHeight + 20};
+  RECT frame{0, 0, width + 20, height + 20};
   AdjustWindowRect(&frame, WS_OVERLAPPEDWINDOW, FALSE);
   HWND window = CreateWindowExW(0, L"SarnTestHostWindow", L"Sarn test host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, x, y,
                                 frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr,
@@ -546,7 +546,7 @@ void TestHostContentScale() {
     CHECK_INT(rect->right - rect->left, 2 * kWidth);
     CHECK_INT(rect->bottom - rect->top, 2 * kHeight);
   }
-  HWND host = MakeHostWindow();
+  HWND host = MakeHostWindow(0, 0, 2 * kWidth, 2 * kHeight);
   CHECK_INT(plug.Dispatch(effEditOpen, 0, 0, host), 1);
   HWND editor = FindEditor(host);
   CHECK(editor != nullptr);
@@ -571,7 +571,11 @@ void TestHostContentScale() {
     for (int y = 0; y < height; ++y) {
       for (int x = 0; x < width; ++x) {
         if (InTextField(x / 2, y / 2)) continue;
-        differing += shot.At(x, y) != (face->Bits()[y * face->RowSpan() + x] & 0xFFFFFF);
+        const uint32_t expected = face->Bits()[y * face->RowSpan() + x] & 0xFFFFFF;
+        if (shot.At(x, y) != expected) {
+          if (differing < 5) std::printf("  pixel %d,%d: window %06X, headless %06X\n", x, y, shot.At(x, y), expected);
+          ++differing;
+        }
       }
     }
     std::printf("  200 %%: %d of %d x %d pixels outside the text fields differ from the headless face\n", differing,
