@@ -365,6 +365,16 @@ def triangle_button(direction):
     return draw
 
 
+def glow_shifts(scale):
+    """Offsets of a glow's copies in face units: every whole pixel around the origin out to one face
+    pixel (rounded up), so the glow stays a soft blur rather than an outline at larger scales."""
+    reach = math.ceil(scale)
+    ring = [(-1, 0), (1, 0), (0, -1), (0, 1), (-1, -1), (1, 1), (-1, 1), (1, -1)]
+    farther = [(dx, dy) for dy in range(-reach, reach + 1) for dx in range(-reach, reach + 1)
+               if max(abs(dx), abs(dy)) > 1]
+    return [(dx / scale, dy / scale) for dx, dy in ring + farther]
+
+
 def word_switch(word, lit_colour):
     def draw(c, i):
         raised_plate(c, 0, 0, 50, 22)
@@ -383,8 +393,10 @@ def word_switch(word, lit_colour):
             show_spaced(c, x, y, word, tracking)
             return
         # glow: the word blurred by repeated offset drawing, then the bright word
-        for dx, dy in [(-1, 0), (1, 0), (0, -1), (0, 1), (-1, -1), (1, 1), (-1, 1), (1, -1)]:
-            c.set_source_rgba(*lit_colour, 0.16)
+        shifts = glow_shifts(c.get_matrix().xx)
+        alpha = 1 - 0.84 ** (8 / len(shifts))   # as dense where all copies overlap as eight at 0.16
+        for dx, dy in shifts:
+            c.set_source_rgba(*lit_colour, alpha)
             show_spaced(c, x + dx, y + dy, word, tracking)
         c.set_source_rgb(*shade(lit_colour, 1.3))
         show_spaced(c, x, y, word, tracking)
