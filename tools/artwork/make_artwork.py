@@ -803,7 +803,7 @@ def maker_logo(c):
 
 def captions(c, out):
     set_font(c, CAPTION_FONT)
-    for text, ax, cap_top in layout.CAPTIONS:
+    for text, ax, cap_top in layout.captions():
         for n, line in enumerate(text.split("\n")):
             x_b, y_b, w, h = spaced_ink(c, line, CAPTION_TRACKING)
             cap_h = -c.text_extents("H").y_bearing
@@ -819,13 +819,9 @@ def captions(c, out):
 def scale_labels(c, out):
     """Figures beside the tune scale: its top, centre and bottom in cents."""
     set_font(c, ("Liberation Sans", cairo.FONT_WEIGHT_BOLD, 9))
-    labels = [
-        # tune: right of its ticks, beside top, centre and bottom
-        ("+50", 95, 392, "l"), ("0", 95, 432, "l"), ("-50", 95, 472, "l"),
-    ]
-    for text, x, y_mid, align in labels:
+    for text, x, y_mid in layout.scale_figures():   # right of the ticks, left-aligned
         x_b, y_b, w, h, adv = text_ink(c, text)
-        px = snap(c, x if align == "l" else x - (x_b + w / 2))
+        px = snap(c, x)
         base = snap(c, y_mid - (y_b + h / 2))
         c.move_to(px, base)
         c.set_source_rgb(*INK_DIM)
