@@ -477,14 +477,15 @@ def black_key(rng):
 
 # ---------------------------------------------------------------- the panel
 
-def brush_rows(noise, cols, pixel_rows, scale):
+def brush_rows(noise, cols, pixel_rows, scale, shift=0):
     """An A8 surface with one row of noise per pixel row: each pixel row takes the noise row of the face row
-    it lies in, so the brushing keeps its grain at every scale instead of blurring between rows."""
+    it lies in (`shift` rows on, wrapping), so the brushing keeps its grain at every scale instead of
+    blurring between rows."""
     surf, _ = new_surface(cols, pixel_rows, cairo.FORMAT_A8)
     stride, data = surf.get_stride(), surf.get_data()
     for y in range(pixel_rows):
         face_row = min(int((y + 0.5) / scale), len(noise) - 1)
-        data[y * stride:y * stride + cols] = noise[face_row]
+        data[y * stride:y * stride + cols] = noise[(face_row + shift) % len(noise)]
     surf.mark_dirty()
     return surf
 
@@ -498,16 +499,19 @@ def panel_texture(c):
     rng = random.Random(1977)
     cols = 97  # noise columns, stretched 8x horizontally into brush marks
     noise = [bytes(rng.randrange(256) for _ in range(cols)) for _ in range(h)]
-    rows = brush_rows(noise, cols, scaled(h, scale), scale)
-    for alpha, colour in ((0.045, (1, 1, 1)), (0.06, (0, 0, 0))):
+    # The dark copy is shifted 37 columns and 211 face rows, so its streaks don't mirror the light ones.
+    # The pattern moves an even number of those rows, a whole number of pixel rows at every scale, and
+    # the odd one is taken when its rows are built; each pixel row then still holds one face row.
+    dark_moved = 211 // 2 * 2
+    for alpha, colour, baked in ((0.045, (1, 1, 1), 0), (0.06, (0, 0, 0), 211 - dark_moved)):
         c.save()
         c.identity_matrix()   # pattern rows are pixel rows; columns stretch across the face
         c.scale(w * scale / (cols - 1), 1)
-        pat = cairo.SurfacePattern(rows)
+        pat = cairo.SurfacePattern(brush_rows(noise, cols, scaled(h, scale), scale, baked))
         pat.set_filter(cairo.FILTER_BILINEAR)
-        if colour == (0, 0, 0):  # a shifted copy, so the dark streaks don't mirror the light ones
+        if colour == (0, 0, 0):
             m = cairo.Matrix()
-            m.translate(37, round(211 * scale))   # whole pixel rows, so no row blurs into the next
+            m.translate(37, round(dark_moved * scale))
             pat.set_matrix(m)
             pat.set_extend(cairo.EXTEND_REPEAT)
         c.set_source_rgba(*colour, alpha)
