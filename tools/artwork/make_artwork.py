@@ -937,10 +937,25 @@ def unfiltered_rows(stream, width, bpp):
     return rows
 
 
-def compact_png(png):
+def opaque_rows(surf):
+    """The pixel rows of an opaque (RGB24) surface as a PNG holds them, red, green and blue: the quick way
+    to the unfiltered rows of the large background (cairo keeps a pixel as a native-endian 0x00RRGGBB)."""
+    w, stride, data = surf.get_width(), surf.get_stride(), bytes(surf.get_data())
+    order = (2, 1, 0) if sys.byteorder == "little" else (1, 2, 3)
+    rows = []
+    for y in range(surf.get_height()):
+        pixels = data[y * stride:y * stride + 4 * w]
+        row = bytearray(3 * w)
+        for channel, offset in enumerate(order):
+            row[channel::3] = pixels[offset::4]
+        rows.append(bytes(row))
+    return rows
+
+
+def compact_png(png, rows=None):
     """The same PNG with its image data deflated again at zlib's highest level, from the filtered rows as
     cairo wrote them or from the rows left unfiltered (the panel's noise packs better so), whichever is
-    smaller. The pixels stay exactly as they were."""
+    smaller. The pixels stay exactly as they were. rows, if given, are the unfiltered rows."""
     pos, chunks, idat = 8, [], b""
     while pos < len(png):
         length, kind = struct.unpack(">I4s", png[pos:pos + 8])
@@ -955,14 +970,9 @@ def compact_png(png):
     width, _, depth, colour_type, _, _, interlace = struct.unpack(">IIBBBBB", dict(chunks)[b"IHDR"])
     assert depth == 8 and colour_type in (2, 6) and not interlace
     filtered = zlib.decompress(idat)
-    plain = b"".join(b"\0" + row for row in unfiltered_rows(filtered, width, 3 if colour_type == 2 else 4))
-    best = None
-    for stream in (filtered, plain):
-        for strategy in (zlib.Z_DEFAULT_STRATEGY, zlib.Z_FILTERED):
-            packer = zlib.compressobj(9, zlib.DEFLATED, 15, 9, strategy)
-            packed = packer.compress(stream) + packer.flush()
-            if best is None or len(packed) < len(best):
-                best = packed
+    rows = rows or unfiltered_rows(filtered, width, 3 if colour_type == 2 else 4)
+    plain = b"".join(b"\0" + row for row in rows)
+    best = min((zlib.compress(stream, 9) for stream in (filtered, plain)), key=len)
     return png[:8] + b"".join(png_chunk(kind, best if data is None else data) for kind, data in chunks)
 
 
@@ -972,7 +982,7 @@ def write_image(surf, path, compact):
         return
     buffer = io.BytesIO()
     surf.write_to_png(buffer)
-    packed = compact_png(buffer.getvalue())
+    packed = compact_png(buffer.getvalue(), opaque_rows(surf) if surf.get_format() == cairo.FORMAT_RGB24 else None)
     pixels = [bytes(cairo.ImageSurface.create_from_png(io.BytesIO(png)).get_data())
               for png in (buffer.getvalue(), packed)]
     assert pixels[0] == pixels[1], path
