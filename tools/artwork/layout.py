@@ -1,8 +1,9 @@
 """The face's control rectangles, and the section frames and captions printed around them.
 
-The control table mirrors the editor's face list (same order, same rectangles); the generator
-draws slots, bezels and captions from it, and checks that no caption touches a control.
-The face size and the release number are read from the editor's and the build's own headers.
+The parameter controls, the images' frame counts and the keyboard's size are read from the editor's
+own face layout (editor/face/FaceLayout.cpp and .h), so the printing follows a control that moves:
+its slot, scale and caption are placed from its rectangle. The generator checks that no caption
+touches a control. The release number is read from the build's own header.
 """
 
 import os
@@ -20,10 +21,14 @@ def header_value(header, pattern):
     return match.group(1)
 
 
+def face_constant(name):
+    """An integer constant of the editor's face layout header."""
+    return int(header_value("editor/face/FaceLayout.h", r"^constexpr int %s = (\d+);" % name))
+
+
 def face_size():
     """(width, height) of the face, from the editor's face layout."""
-    return tuple(int(header_value("editor/face/FaceLayout.h", r"^constexpr int %s = (\d+);$" % name))
-                 for name in ("kFaceWidth", "kFaceHeight"))
+    return face_constant("kFaceWidth"), face_constant("kFaceHeight")
 
 
 def face_version_text():
@@ -33,31 +38,52 @@ def face_version_text():
     return ".".join(numbers) + header_value("resources/Version.h", r'^#define SARN_FACE_VERSION_MARK "([^"]*)"$')
 
 
-FACE_W, FACE_H = face_size()
+def face_table():
+    """The editor's image list and parameter controls, read from its table source.
 
-# Image name -> (frame width, frame height, frame count).
-IMAGES = {
-    "back": (FACE_W, FACE_H, 1),
-    "button_gray": (32, 32, 2),
-    "button_orange": (32, 32, 2),
-    "button_small": (24, 24, 2),
-    "button_white": (32, 32, 2),
-    "key_black_bass": (10, 40, 2),
-    "key_black_top": (10, 40, 2),
-    "key_white_bass": (19, 64, 2),
-    "key_white_top": (19, 64, 2),
-    "knob": (32, 32, 65),
-    "learn": (50, 22, 2),
-    "led_red": (8, 8, 2),
-    "led_green": (8, 8, 2),
-    "next": (22, 22, 2),
-    "prev": (22, 22, 2),
-    "slider_red_v": (10, 96, 65),
-    "slider_red_h": (96, 10, 65),
-    "slider_white_v": (10, 96, 65),
-    "slider_white_h": (96, 10, 65),
-    "unlearn": (50, 22, 2),
+    Returns ({image symbol: (file name, frames)}, [(kind, parameter, left, top, image symbol)]), the
+    controls in list order; kind is the table's Knob, Lamp or Button."""
+    with open(os.path.join(ROOT, "editor", "face", "FaceLayout.cpp"), encoding="utf-8") as f:
+        source = f.read()
+    images = {symbol: (name, int(frames)) for symbol, name, frames in
+              re.findall(r'^\s*\{(k\w+), "img/(\w+)\.png", (\d+)\},', source, re.MULTILINE)}
+    table = source[source.index("kParameterControls[] = {"):]
+    table = table[:table.index("\n};")]
+    rows = [(kind, int(param), int(left), int(top), symbol) for kind, param, left, top, symbol in
+            re.findall(r"^\s*\{(Knob|Lamp|Button), (\d+), (\d+), (\d+), (k\w+), [VH], [\d.]+\},", table,
+                       re.MULTILINE)]
+    if len(images) != 20 or not rows:
+        raise SystemExit("editor/face/FaceLayout.cpp: its image list or control table was not understood")
+    return images, rows
+
+
+FACE_W, FACE_H = face_size()
+_IMAGE_SYMBOLS, _TABLE = face_table()
+
+# Image name -> (frame width, frame height, frame count); the counts are the editor's.
+_FRAME_SIZES = {
+    "back": (FACE_W, FACE_H),
+    "button_gray": (32, 32),
+    "button_orange": (32, 32),
+    "button_small": (24, 24),
+    "button_white": (32, 32),
+    "key_black_bass": (10, 40),
+    "key_black_top": (10, 40),
+    "key_white_bass": (19, 64),
+    "key_white_top": (19, 64),
+    "knob": (32, 32),
+    "learn": (50, 22),
+    "led_red": (8, 8),
+    "led_green": (8, 8),
+    "next": (22, 22),
+    "prev": (22, 22),
+    "slider_red_v": (10, 96),
+    "slider_red_h": (96, 10),
+    "slider_white_v": (10, 96),
+    "slider_white_h": (96, 10),
+    "unlearn": (50, 22),
 }
+IMAGES = {name: _FRAME_SIZES[name] + (frames,) for name, frames in _IMAGE_SYMBOLS.values()}
 
 # One row per control in list order: (kind, parameter or None, left, top, image or size).
 # kind: back, preset, kick, menu, text, learn, slider, knob, lamp, button, key.
@@ -71,56 +97,19 @@ _HEADER = [
     ("learn", None, 697, 21, "learn"),
 ]
 
-_PARAMS = [
-    ("slider", 3, 44, 100, "slider_white_h"),
-    ("slider", 4, 192, 100, "slider_white_h"),
-    ("knob", 2, 336, 96, "knob"),
-    ("lamp", 5, 424, 80, "led_green"), ("button", 5, 412, 96, "button_orange"),
-    ("lamp", 6, 472, 80, "led_green"), ("button", 6, 460, 96, "button_orange"),
-    ("lamp", 7, 520, 80, "led_green"), ("button", 7, 508, 96, "button_orange"),
-    ("lamp", 8, 568, 80, "led_green"), ("button", 8, 556, 96, "button_orange"),
-    ("slider", 0, 44, 168, "slider_red_h"),
-    ("slider", 9, 192, 168, "slider_red_h"),
-    ("slider", 10, 340, 168, "slider_red_h"),
-    ("slider", 11, 488, 168, "slider_red_h"),
-    ("lamp", 12, 52, 256, "led_red"), ("button", 12, 40, 272, "button_orange"),
-    ("lamp", 13, 100, 256, "led_red"), ("button", 13, 88, 272, "button_orange"),
-    ("lamp", 14, 148, 256, "led_red"), ("button", 14, 136, 272, "button_orange"),
-    ("lamp", 15, 196, 256, "led_red"), ("button", 15, 184, 272, "button_white"),
-    ("lamp", 16, 244, 256, "led_red"), ("button", 16, 232, 272, "button_white"),
-    ("lamp", 44, 334, 256, "led_red"), ("button", 44, 322, 272, "button_gray"),
-    ("lamp", 45, 382, 256, "led_red"), ("button", 45, 370, 272, "button_gray"),
-    ("lamp", 17, 472, 256, "led_red"), ("button", 17, 460, 272, "button_orange"),
-    ("lamp", 18, 520, 256, "led_red"), ("button", 18, 508, 272, "button_orange"),
-    ("lamp", 19, 568, 256, "led_green"), ("button", 19, 556, 272, "button_orange"),
-    ("slider", 1, 75, 384, "slider_red_v"),
-    ("slider", 20, 157, 384, "slider_white_v"),
-    ("slider", 21, 197, 384, "slider_white_v"),
-    ("slider", 22, 237, 384, "slider_white_v"),
-    ("slider", 23, 305, 384, "slider_red_v"),
-    ("slider", 24, 345, 384, "slider_red_v"),
-    ("slider", 25, 427, 384, "slider_white_v"),
-    ("slider", 26, 467, 384, "slider_white_v"),
-    ("slider", 27, 507, 384, "slider_white_v"),
-    ("slider", 28, 547, 384, "slider_white_v"),
-    ("knob", 29, 640, 96, "knob"),
-    ("knob", 30, 692, 96, "knob"),
-    ("knob", 31, 668, 157, "knob"),
-    ("slider", 32, 637, 276, "slider_red_v"),
-    ("slider", 33, 677, 276, "slider_white_v"),
-    ("lamp", 34, 738, 276, "led_red"), ("button", 34, 710, 268, "button_small"),
-    ("lamp", 35, 738, 316, "led_red"), ("button", 35, 710, 308, "button_small"),
-    ("lamp", 36, 738, 356, "led_red"), ("button", 36, 710, 348, "button_small"),
-    ("slider", 37, 637, 428, "slider_red_v"),
-    ("slider", 38, 677, 428, "slider_white_v"),
-    ("slider", 39, 717, 428, "slider_white_v"),
-    ("lamp", 40, 666, 548, "led_green"), ("button", 40, 638, 540, "button_small"),
-    ("lamp", 41, 722, 548, "led_green"), ("button", 41, 694, 540, "button_small"),
-    ("lamp", 42, 666, 588, "led_green"), ("button", 42, 638, 580, "button_small"),
-    ("lamp", 43, 722, 588, "led_green"), ("button", 43, 694, 580, "button_small"),
-]
 
-FIRST_NOTE, KEY_COUNT, BASS_KEYS = 36, 49, 20
+def _kind(table_kind, image):
+    """The printing a control needs: a knob-table entry with a slider image is a slider."""
+    if table_kind == "Knob":
+        return "slider" if image.startswith("slider") else "knob"
+    return table_kind.lower()
+
+
+_PARAMS = [(_kind(kind, _IMAGE_SYMBOLS[symbol][0]), param, left, top, _IMAGE_SYMBOLS[symbol][0])
+           for kind, param, left, top, symbol in _TABLE]
+
+FIRST_NOTE, KEY_COUNT, BASS_KEYS = (face_constant(name) for name in ("kFirstKeyNote", "kKeyCount",
+                                                                     "kFirstUpperKey"))
 KEYS_LEFT, KEYS_TOP = 40, 512
 
 
@@ -166,34 +155,66 @@ SECTIONS = [
     ("DELAY", 616, 392, 760, 618),
 ]
 
-# Printed captions: (text, anchor x, top of capitals, lines). Centred on the anchor.
+# Printed captions: (text, parameter, dx, dy), centred on the centre of the parameter's slider, knob or
+# button moved by dx, with the top of the capitals dy below the control's top (above when negative).
 # Rows are kept on common baselines; two-line captions stack downwards.
-CAPTIONS = [
+_CAPTIONS = [
     # strings
-    ("ATTACK", 92, 134), ("RELEASE", 240, 134), ("TONE", 352, 134),
-    ("BASS", 428, 134), ("CELLO", 476, 134), ("VIOLA", 524, 134), ("VIOLIN", 572, 134),
+    ("ATTACK", 3, 0, 34), ("RELEASE", 4, 0, 34), ("TONE", 2, 0, 38),
+    ("BASS", 5, 0, 38), ("CELLO", 6, 0, 38), ("VIOLA", 7, 0, 38), ("VIOLIN", 8, 0, 38),
     # master row
-    ("VOLUME", 92, 192), ("LFO SPEED", 240, 192), ("MIX STRING/SYNTH", 388, 192),
-    ("BASS VOLUME", 536, 192),
+    ("VOLUME", 0, 0, 24), ("LFO SPEED", 9, 0, 24), ("MIX STRING/SYNTH", 10, 0, 24),
+    ("BASS VOLUME", 11, 0, 24),
     # bass and synthesizer switches
-    ("STACCATO", 56, 309), ("16'", 104, 309), ("8'", 152, 309),
-    ("8'", 200, 309), ("4'", 248, 309),
-    ("CHORUS\nSLOW", 338, 309), ("ADSR\nTO VCA", 386, 309),
-    ("CHORUS", 476, 309), ("HOLLOW", 524, 309), ("SINGLE\nTRIG", 572, 309),
+    ("STACCATO", 12, 0, 37), ("16'", 13, 0, 37), ("8'", 14, 0, 37),
+    ("8'", 15, 0, 37), ("4'", 16, 0, 37),
+    ("CHORUS\nSLOW", 44, 0, 37), ("ADSR\nTO VCA", 45, 0, 37),
+    ("CHORUS", 17, 0, 37), ("HOLLOW", 18, 0, 37), ("SINGLE\nTRIG", 19, 0, 37),
     # tune, filter, envelope
-    ("CENTS", 80, 370),
-    ("WHEEL", 162, 370), ("LFO", 202, 370), ("ADSR", 242, 370),
-    ("CUTOFF", 310, 370), ("RES", 350, 370),
-    ("A", 432, 370), ("D", 472, 370), ("S", 512, 370), ("R", 552, 370),
+    ("CENTS", 1, 0, -14),
+    ("WHEEL", 20, 0, -14), ("LFO", 21, 0, -14), ("ADSR", 22, 0, -14),
+    ("CUTOFF", 23, 0, -14), ("RES", 24, 0, -14),
+    ("A", 25, 0, -14), ("D", 26, 0, -14), ("S", 27, 0, -14), ("R", 28, 0, -14),
     # pan
-    ("STRING", 656, 138), ("SYNTH", 708, 138), ("BASS", 684, 199),
-    # phaser
-    ("SPEED", 642, 256), ("FEED\nBACK", 682, 245),
-    ("STRING", 728, 295), ("SYNTH", 728, 335), ("BASS", 728, 375),
+    ("STRING", 29, 0, 42), ("SYNTH", 30, 0, 42), ("BASS", 31, 0, 42),
+    # phaser: the switches' captions centre under the button and its lamp
+    ("SPEED", 32, 0, -20), ("FEED\nBACK", 33, 0, -31),
+    ("STRING", 34, 6, 27), ("SYNTH", 35, 6, 27), ("BASS", 36, 6, 27),
     # delay
-    ("TIME", 642, 416), ("FEED\nBACK", 682, 405), ("MIX", 722, 416),
-    ("X2", 656, 568), ("SYNC", 712, 568), ("VIBE", 656, 608), ("PING-PONG", 712, 608),
+    ("TIME", 37, 0, -12), ("FEED\nBACK", 38, 0, -23), ("MIX", 39, 0, -12),
+    ("X2", 40, 6, 28), ("SYNC", 41, 6, 28), ("VIBE", 42, 6, 28), ("PING-PONG", 43, 6, 28),
 ]
+
+# Figures beside the tune slider's scale: (text, parameter, dx from its left, dy of the figure's middle
+# from its top), at the cap centre of the top, middle and bottom of the travel.
+_SCALE_FIGURES = [("+50", 1, 20, 8), ("0", 1, 20, 48), ("-50", 1, 20, 88)]
+
+
+def _control_of(parameter):
+    """The rectangle of the slider, knob or button of a parameter (not its lamp)."""
+    for ctl in controls():
+        if ctl["param"] == parameter and ctl["kind"] in ("slider", "knob", "button"):
+            return ctl["rect"]
+    raise SystemExit("no control for parameter %d" % parameter)
+
+
+def captions():
+    """The printed captions as (text, anchor x, top of capitals)."""
+    out = []
+    for text, parameter, dx, dy in _CAPTIONS:
+        l, t, r, _ = _control_of(parameter)
+        out.append((text, (l + r) // 2 + dx, t + dy))
+    return out
+
+
+def scale_figures():
+    """The tune scale's figures as (text, left, middle y)."""
+    out = []
+    for text, parameter, dx, dy in _SCALE_FIGURES:
+        l, t, _, _ = _control_of(parameter)
+        out.append((text, l + dx, t + dy))
+    return out
+
 
 # Fainter rules that group the switches of one section: (x, top, bottom).
 DIVIDERS = [(293, 246, 322), (431, 246, 322), (276, 360, 486)]

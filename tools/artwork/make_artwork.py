@@ -1,6 +1,10 @@
 #!/usr/bin/python3
 """Draws the instrument's twenty face images into resources/img/ and writes captions.txt.
 
+Each image is drawn at 100 % into the folder itself and at 150 % and 200 % into its subfolders 150/
+and 200/, from the same vectors: a frame of W x H face pixels is ceil(W * s) x ceil(H * s) pixels at
+scale s, text is set at the scaled size, and the panel texture keeps its grain per face row.
+
 Needs Debian's python3-cairo and the fonts of fonts-dejavu-core and fonts-liberation2
 (apt-get install -y python3-cairo fonts-dejavu-core fonts-liberation2); run with /usr/bin/python3.
 Output is deterministic: the panel texture comes from a seeded generator.
@@ -8,11 +12,14 @@ Output is deterministic: the panel texture comes from a seeded generator.
     /usr/bin/python3 tools/artwork/make_artwork.py [output folder]
 """
 
+import io
 import math
 import os
 import random
+import struct
 import subprocess
 import sys
+import zlib
 
 import cairo
 
@@ -35,6 +42,7 @@ INK_DIM = (0.60, 0.58, 0.53)    # scale figures and secondary print
 FRAME = (0.47, 0.45, 0.41)      # section frame rules
 PANEL_TOP = (0.165, 0.168, 0.176)
 PANEL_BOTTOM = (0.118, 0.120, 0.127)
+SCALES = (1, 1.5, 2)            # 100 % into the output folder, the others into folders named 150, 200
 
 
 # ---------------------------------------------------------------- helpers
@@ -57,6 +65,24 @@ def new_surface(w, h, fmt=cairo.FORMAT_ARGB32):
     s = cairo.ImageSurface(fmt, w, h)
     c = cairo.Context(s)
     return s, c
+
+
+def scaled(length, scale):
+    """Pixels a length of face units takes at scale: whole pixels, rounded up."""
+    return math.ceil(length * scale)
+
+
+def snap(c, v):
+    """A face coordinate moved onto the nearest pixel edge of the current scale (a whole number at 100 %)."""
+    s = c.get_matrix().xx
+    return round(v) if s == 1 else round(v * s) / s
+
+
+def control_offset(c, l, t):
+    """How far to shift print that belongs to a control with its corner at (l, t): the editor puts the
+    control's image on the pixel floor(v * scale + 0.5), which lies up to half a pixel off the exact place."""
+    s = c.get_matrix().xx
+    return tuple((math.floor(v * s + 0.5) - v * s) / s for v in (l, t))
 
 
 def set_font(c, font, size=None):
@@ -100,14 +126,17 @@ def shade(col, f):
     return tuple(v + (1 - v) * (f - 1) for v in col)
 
 
-def strip(frames, fw, fh, draw):
-    """An image of `frames` frames stacked top to bottom; draw(c, i) paints frame i at the origin."""
-    s, c = new_surface(fw, fh * frames)
+def strip(frames, fw, fh, draw, scale=1):
+    """An image of `frames` frames stacked top to bottom; draw(c, i) paints frame i at the origin in face
+    units. Each frame is clipped to its whole pixels, which at 150 % may reach past fw or fh."""
+    pw, ph = scaled(fw, scale), scaled(fh, scale)
+    s, c = new_surface(pw, ph * frames)
     for i in range(frames):
         c.save()
-        c.translate(0, fh * i)
-        c.rectangle(0, 0, fw, fh)
+        c.translate(0, ph * i)
+        c.rectangle(0, 0, pw, ph)
         c.clip()
+        c.scale(scale, scale)
         draw(c, i)
         c.restore()
     return s
@@ -336,6 +365,16 @@ def triangle_button(direction):
     return draw
 
 
+def glow_shifts(scale):
+    """Offsets of a glow's copies in face units: every whole pixel around the origin out to one face
+    pixel (rounded up), so the glow stays a soft blur rather than an outline at larger scales."""
+    reach = math.ceil(scale)
+    ring = [(-1, 0), (1, 0), (0, -1), (0, 1), (-1, -1), (1, 1), (-1, 1), (1, -1)]
+    farther = [(dx, dy) for dy in range(-reach, reach + 1) for dx in range(-reach, reach + 1)
+               if max(abs(dx), abs(dy)) > 1]
+    return [(dx / scale, dy / scale) for dx, dy in ring + farther]
+
+
 def word_switch(word, lit_colour):
     def draw(c, i):
         raised_plate(c, 0, 0, 50, 22)
@@ -348,14 +387,16 @@ def word_switch(word, lit_colour):
                 break
             size, tracking = size - 0.25, 0
         cap_h = -c.text_extents("L").y_bearing
-        x, y = round(25 - w / 2), round(11 + cap_h / 2)
+        x, y = snap(c, 25 - w / 2), snap(c, 11 + cap_h / 2)
         if i == 0:
             c.set_source_rgb(*shade(lit_colour, 0.45))
             show_spaced(c, x, y, word, tracking)
             return
         # glow: the word blurred by repeated offset drawing, then the bright word
-        for dx, dy in [(-1, 0), (1, 0), (0, -1), (0, 1), (-1, -1), (1, 1), (-1, 1), (1, -1)]:
-            c.set_source_rgba(*lit_colour, 0.16)
+        shifts = glow_shifts(c.get_matrix().xx)
+        alpha = 1 - 0.84 ** (8 / len(shifts))   # as dense where all copies overlap as eight at 0.16
+        for dx, dy in shifts:
+            c.set_source_rgba(*lit_colour, alpha)
             show_spaced(c, x + dx, y + dy, word, tracking)
         c.set_source_rgb(*shade(lit_colour, 1.3))
         show_spaced(c, x, y, word, tracking)
@@ -369,9 +410,8 @@ HELD = {"bass": (0.30, 0.78, 0.34), "top": (0.90, 0.22, 0.17)}
 def white_key(rng):
     def draw(c, i):
         col = HELD[rng] if i else WHITE_KEY[rng]
-        c.rectangle(0, 0, 19, 64)
-        c.set_source_rgb(0.05, 0.05, 0.05)   # the gap between keys and the well floor
-        c.fill()
+        c.set_source_rgb(0.05, 0.05, 0.05)   # the gap between keys and the well floor, to the frame's edge
+        c.paint()
         w = 18
         # body: shaded under the felt rail at the back, brightest towards the front
         c.move_to(0, 0)
@@ -437,29 +477,41 @@ def black_key(rng):
 
 # ---------------------------------------------------------------- the panel
 
+def brush_rows(noise, cols, pixel_rows, scale, shift=0):
+    """An A8 surface with one row of noise per pixel row: each pixel row takes the noise row of the face row
+    it lies in (`shift` rows on, wrapping), so the brushing keeps its grain at every scale instead of
+    blurring between rows."""
+    surf, _ = new_surface(cols, pixel_rows, cairo.FORMAT_A8)
+    stride, data = surf.get_stride(), surf.get_data()
+    for y in range(pixel_rows):
+        face_row = min(int((y + 0.5) / scale), len(noise) - 1)
+        data[y * stride:y * stride + cols] = noise[(face_row + shift) % len(noise)]
+    surf.mark_dirty()
+    return surf
+
+
 def panel_texture(c):
     """Dark anodised panel: a soft vertical gradient with fine horizontal brushing."""
     w, h = layout.FACE_W, layout.FACE_H
+    scale = c.get_matrix().xx
     c.set_source(lin(0, 0, 0, h, (0, PANEL_TOP), (1, PANEL_BOTTOM)))
     c.paint()
     rng = random.Random(1977)
     cols = 97  # noise columns, stretched 8x horizontally into brush marks
-    noise, nc = new_surface(cols, h, cairo.FORMAT_A8)
-    stride = noise.get_stride()
-    data = noise.get_data()
-    for y in range(h):
-        row = y * stride
-        for x in range(cols):
-            data[row + x] = rng.randrange(256)
-    noise.mark_dirty()
-    for alpha, colour in ((0.045, (1, 1, 1)), (0.06, (0, 0, 0))):
+    noise = [bytes(rng.randrange(256) for _ in range(cols)) for _ in range(h)]
+    # The dark copy is shifted 37 columns and 211 face rows, so its streaks don't mirror the light ones.
+    # The pattern moves an even number of those rows, a whole number of pixel rows at every scale, and
+    # the odd one is taken when its rows are built; each pixel row then still holds one face row.
+    dark_moved = 211 // 2 * 2
+    for alpha, colour, baked in ((0.045, (1, 1, 1), 0), (0.06, (0, 0, 0), 211 - dark_moved)):
         c.save()
-        c.scale(w / (cols - 1), 1)
-        pat = cairo.SurfacePattern(noise)
+        c.identity_matrix()   # pattern rows are pixel rows; columns stretch across the face
+        c.scale(w * scale / (cols - 1), 1)
+        pat = cairo.SurfacePattern(brush_rows(noise, cols, scaled(h, scale), scale, baked))
         pat.set_filter(cairo.FILTER_BILINEAR)
-        if colour == (0, 0, 0):  # a shifted copy, so the dark streaks don't mirror the light ones
+        if colour == (0, 0, 0):
             m = cairo.Matrix()
-            m.translate(37, 211)
+            m.translate(37, round(dark_moved * scale))
             pat.set_matrix(m)
             pat.set_extend(cairo.EXTEND_REPEAT)
         c.set_source_rgba(*colour, alpha)
@@ -514,7 +566,7 @@ def header(c):
     c.set_source(lin(0, 18, 0, 42, (0, (0.98, 0.96, 0.90)), (1, (0.80, 0.76, 0.66))))
     c.fill()
     ext = c.text_extents("Sarn")
-    x = 28 + ext.x_advance + 10
+    x = snap(c, 28 + ext.x_advance + 10)
     c.rectangle(x, 21, 1, 22)
     c.set_source_rgb(*shade(INK, 0.45))
     c.fill()
@@ -552,8 +604,8 @@ def menu_button(c):
     set_font(c, ("Liberation Sans", cairo.FONT_WEIGHT_BOLD, 10))
     x_b, y_b, w, h, _ = text_ink(c, "MENU")
     tri, gap = 7, 4
-    x0 = round((l + r - (tri + gap + w)) / 2)
-    base = round((t + b) / 2 + h / 2)
+    x0 = snap(c, (l + r - (tri + gap + w)) / 2)
+    base = snap(c, (t + b) / 2 + h / 2)
     c.move_to(x0, base - h + 1.5)
     c.line_to(x0 + tri, base - h + 1.5)
     c.line_to(x0 + tri / 2, base - 0.5)
@@ -578,9 +630,9 @@ def section_frames(c, sections_out, legend_inks):
         gaps = []
         for name, l, r in secs:
             w = spaced_width(c, name, tracking)
-            x = l + 12
+            x = snap(c, l + 12)
             x_b, y_b, ink_w, ink_h, _ = text_ink(c, name)
-            base = round(line_y + ink_h / 2)
+            base = snap(c, line_y + ink_h / 2)
             c.set_source_rgb(*INK)
             show_spaced(c, x, base, name, tracking)
             gaps.append((x - 5, x + w + 5))
@@ -738,7 +790,7 @@ def maker_logo(c):
     set_font(c, ("Liberation Sans", cairo.FONT_WEIGHT_NORMAL, 12))
     light = "MUSIC"
     w2 = spaced_width(c, light, 2)
-    x = 601 - (w1 + 8 + w2)
+    x = snap(c, 601 - (w1 + 8 + w2))
     y = 609
     c.set_source_rgb(*INK)
     set_font(c, ("Liberation Sans", cairo.FONT_WEIGHT_BOLD, 12))
@@ -755,12 +807,12 @@ def maker_logo(c):
 
 def captions(c, out):
     set_font(c, CAPTION_FONT)
-    for text, ax, cap_top in layout.CAPTIONS:
+    for text, ax, cap_top in layout.captions():
         for n, line in enumerate(text.split("\n")):
             x_b, y_b, w, h = spaced_ink(c, line, CAPTION_TRACKING)
             cap_h = -c.text_extents("H").y_bearing
-            base = cap_top + cap_h + n * 11
-            x = round(ax - (x_b + w / 2))
+            base = snap(c, cap_top + cap_h + n * 11)
+            x = snap(c, ax - (x_b + w / 2))
             c.set_source_rgb(*INK)
             show_spaced(c, x, base, line, CAPTION_TRACKING)
             ink = (math.floor(x + x_b), math.floor(base + y_b),
@@ -771,14 +823,10 @@ def captions(c, out):
 def scale_labels(c, out):
     """Figures beside the tune scale: its top, centre and bottom in cents."""
     set_font(c, ("Liberation Sans", cairo.FONT_WEIGHT_BOLD, 9))
-    labels = [
-        # tune: right of its ticks, beside top, centre and bottom
-        ("+50", 95, 392, "l"), ("0", 95, 432, "l"), ("-50", 95, 472, "l"),
-    ]
-    for text, x, y_mid, align in labels:
+    for text, x, y_mid in layout.scale_figures():   # right of the ticks, left-aligned
         x_b, y_b, w, h, adv = text_ink(c, text)
-        px = x if align == "l" else round(x - (x_b + w / 2))
-        base = round(y_mid - (y_b + h / 2))
+        px = snap(c, x)
+        base = snap(c, y_mid - (y_b + h / 2))
         c.move_to(px, base)
         c.set_source_rgb(*INK_DIM)
         c.show_text(text)
@@ -786,23 +834,21 @@ def scale_labels(c, out):
                      math.ceil(px + x_b + w), math.ceil(base + y_b + h)), text))
 
 
-def back_image():
-    s, c = new_surface(layout.FACE_W, layout.FACE_H, cairo.FORMAT_RGB24)
+def back_image(scale=1):
+    s, c = new_surface(scaled(layout.FACE_W, scale), scaled(layout.FACE_H, scale), cairo.FORMAT_RGB24)
+    c.scale(scale, scale)
     panel_texture(c)
     header(c)
     sections, legends, caps = [], [], []
     section_frames(c, sections, legends)
     dividers(c)
+    printing = {"slider": slider_slot, "knob": knob_scale, "lamp": lamp_socket, "button": button_seat}
     for ctl in layout.controls():
-        kind = ctl["kind"]
-        if kind == "slider":
-            slider_slot(c, ctl)
-        elif kind == "knob":
-            knob_scale(c, ctl)
-        elif kind == "lamp":
-            lamp_socket(c, ctl)
-        elif kind == "button":
-            button_seat(c, ctl)
+        if ctl["kind"] in printing:
+            c.save()
+            c.translate(*control_offset(c, *ctl["rect"][:2]))
+            printing[ctl["kind"]](c, ctl)
+            c.restore()
     keyboard_well(c)
     maker_logo(c)
     captions(c, caps)
@@ -839,48 +885,142 @@ def check_layout(sections, legends, caps):
     return problems
 
 
+def control_images(scale):
+    """Every image but the background, by name, drawn at scale."""
+    images = {}
+    for colour in ("gray", "orange", "white"):
+        images["button_" + colour] = strip(2, 32, 32, button(colour, 32), scale)
+    images["button_small"] = strip(2, 24, 24, button("orange", 24), scale)
+    for rng in ("bass", "top"):
+        images["key_black_" + rng] = strip(2, 10, 40, black_key(rng), scale)
+        images["key_white_" + rng] = strip(2, 19, 64, white_key(rng), scale)
+    images["knob"] = strip(65, 32, 32, knob_frame, scale)
+    images["learn"] = strip(2, 50, 22, word_switch("LEARN", (0.30, 1.0, 0.35)), scale)
+    images["unlearn"] = strip(2, 50, 22, word_switch("UNLEARN", (1.0, 0.25, 0.18)), scale)
+    images["led_red"] = strip(2, 8, 8, lamp("red"), scale)
+    images["led_green"] = strip(2, 8, 8, lamp("green"), scale)
+    images["next"] = strip(2, 22, 22, triangle_button(+1), scale)
+    images["prev"] = strip(2, 22, 22, triangle_button(-1), scale)
+    for colour in ("red", "white"):
+        images[f"slider_{colour}_v"] = strip(65, 10, 96, slider_frame(colour, True), scale)
+        images[f"slider_{colour}_h"] = strip(65, 96, 10, slider_frame(colour, False), scale)
+    return images
+
+
+def png_chunk(kind, data):
+    return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+
+
+def unfiltered_rows(stream, width, bpp):
+    """The pixel rows of a PNG's inflated image data (8-bit samples, not interlaced), their filters undone."""
+    size = width * bpp
+    rows, prev = [], bytearray(size)
+    for y in range(len(stream) // (size + 1)):
+        kind = stream[y * (size + 1)]
+        line = bytearray(stream[y * (size + 1) + 1:(y + 1) * (size + 1)])
+        if kind == 1:
+            for i in range(bpp, size):
+                line[i] = (line[i] + line[i - bpp]) & 255
+        elif kind == 2:
+            line = bytearray((x + b) & 255 for x, b in zip(line, prev))
+        elif kind == 3:
+            for i in range(size):
+                line[i] = (line[i] + ((line[i - bpp] if i >= bpp else 0) + prev[i]) // 2) & 255
+        elif kind == 4:
+            for i in range(size):
+                a, b, c = (line[i - bpp], prev[i], prev[i - bpp]) if i >= bpp else (0, prev[i], 0)
+                p = a + b - c
+                pa, pb, pc = abs(p - a), abs(p - b), abs(p - c)
+                line[i] = (line[i] + (a if pa <= pb and pa <= pc else b if pb <= pc else c)) & 255
+        rows.append(bytes(line))
+        prev = line
+    return rows
+
+
+def opaque_rows(surf):
+    """The pixel rows of an opaque (RGB24) surface as a PNG holds them, red, green and blue: the quick way
+    to the unfiltered rows of the large background (cairo keeps a pixel as a native-endian 0x00RRGGBB)."""
+    w, stride, data = surf.get_width(), surf.get_stride(), bytes(surf.get_data())
+    order = (2, 1, 0) if sys.byteorder == "little" else (1, 2, 3)
+    rows = []
+    for y in range(surf.get_height()):
+        pixels = data[y * stride:y * stride + 4 * w]
+        row = bytearray(3 * w)
+        for channel, offset in enumerate(order):
+            row[channel::3] = pixels[offset::4]
+        rows.append(bytes(row))
+    return rows
+
+
+def compact_png(png, rows=None):
+    """The same PNG with its image data deflated again at zlib's highest level, from the filtered rows as
+    cairo wrote them or from the rows left unfiltered (the panel's noise packs better so), whichever is
+    smaller. The pixels stay exactly as they were. rows, if given, are the unfiltered rows."""
+    pos, chunks, idat = 8, [], b""
+    while pos < len(png):
+        length, kind = struct.unpack(">I4s", png[pos:pos + 8])
+        data = png[pos + 8:pos + 8 + length]
+        pos += 12 + length
+        if kind == b"IDAT":
+            if not idat:
+                chunks.append((b"IDAT", None))
+            idat += data
+        else:
+            chunks.append((kind, data))
+    width, _, depth, colour_type, _, _, interlace = struct.unpack(">IIBBBBB", dict(chunks)[b"IHDR"])
+    assert depth == 8 and colour_type in (2, 6) and not interlace
+    filtered = zlib.decompress(idat)
+    rows = rows or unfiltered_rows(filtered, width, 3 if colour_type == 2 else 4)
+    plain = b"".join(b"\0" + row for row in rows)
+    best = min((zlib.compress(stream, 9) for stream in (filtered, plain)), key=len)
+    return png[:8] + b"".join(png_chunk(kind, best if data is None else data) for kind, data in chunks)
+
+
+def write_image(surf, path, compact):
+    if not compact:   # the 100 % images stay as cairo writes them
+        surf.write_to_png(path)
+        return
+    buffer = io.BytesIO()
+    surf.write_to_png(buffer)
+    packed = compact_png(buffer.getvalue(), opaque_rows(surf) if surf.get_format() == cairo.FORMAT_RGB24 else None)
+    pixels = [bytes(cairo.ImageSurface.create_from_png(io.BytesIO(png)).get_data())
+              for png in (buffer.getvalue(), packed)]
+    assert pixels[0] == pixels[1], path
+    with open(path, "wb") as f:
+        f.write(packed)
+
+
 def main():
     check_fonts()
     out_dir = sys.argv[1] if len(sys.argv) > 1 else os.path.join(
         os.path.dirname(os.path.abspath(__file__)), "..", "..", "resources", "img")
     os.makedirs(out_dir, exist_ok=True)
 
-    back, sections, legends, caps = back_image()
-    problems = check_layout(sections, legends, caps)
-    if problems:
-        print("layout problems:\n  " + "\n  ".join(problems))
-        if not os.environ.get("ART_DRAFT"):
-            sys.exit(1)
-
-    images = {"back": back}
-    for colour in ("gray", "orange", "white"):
-        images["button_" + colour] = strip(2, 32, 32, button(colour, 32))
-    images["button_small"] = strip(2, 24, 24, button("orange", 24))
-    for rng in ("bass", "top"):
-        images["key_black_" + rng] = strip(2, 10, 40, black_key(rng))
-        images["key_white_" + rng] = strip(2, 19, 64, white_key(rng))
-    images["knob"] = strip(65, 32, 32, knob_frame)
-    images["learn"] = strip(2, 50, 22, word_switch("LEARN", (0.30, 1.0, 0.35)))
-    images["unlearn"] = strip(2, 50, 22, word_switch("UNLEARN", (1.0, 0.25, 0.18)))
-    images["led_red"] = strip(2, 8, 8, lamp("red"))
-    images["led_green"] = strip(2, 8, 8, lamp("green"))
-    images["next"] = strip(2, 22, 22, triangle_button(+1))
-    images["prev"] = strip(2, 22, 22, triangle_button(-1))
-    for colour in ("red", "white"):
-        images[f"slider_{colour}_v"] = strip(65, 10, 96, slider_frame(colour, True))
-        images[f"slider_{colour}_h"] = strip(65, 96, 10, slider_frame(colour, False))
-
-    for name, (fw, fh, frames) in layout.IMAGES.items():
-        surf = images[name]
-        assert (surf.get_width(), surf.get_height()) == (fw, fh * frames), name
-        surf.write_to_png(os.path.join(out_dir, name + ".png"))
+    for scale in SCALES:
+        back, sections, legends, caps = back_image(scale)
+        if scale == 1:   # the checks and the captions file speak of the face at 100 %
+            problems = check_layout(sections, legends, caps)
+            if problems:
+                print("layout problems:\n  " + "\n  ".join(problems))
+                if not os.environ.get("ART_DRAFT"):
+                    sys.exit(1)
+            face_sections, face_caps = sections, caps
+        images = dict(back=back, **control_images(scale))
+        folder = out_dir if scale == 1 else os.path.join(out_dir, str(round(scale * 100)))
+        os.makedirs(folder, exist_ok=True)
+        for name, (fw, fh, frames) in layout.IMAGES.items():
+            surf = images[name]
+            size = (scaled(fw, scale), scaled(fh, scale) * frames)
+            assert (surf.get_width(), surf.get_height()) == size, (name, scale)
+            write_image(surf, os.path.join(folder, name + ".png"), compact=scale != 1)
 
     with open(os.path.join(out_dir, "captions.txt"), "w") as f:
-        for name, l, t, r, b in sections:
+        for name, l, t, r, b in face_sections:
             f.write(f"section {name} {l} {t} {r} {b}\n")
-        for (l, t, r, b), text in caps:
+        for (l, t, r, b), text in face_caps:
             f.write(f"caption {l} {t} {r} {b} {text}\n")
-    print(f"wrote {len(images)} images, {len(sections)} sections, {len(caps)} captions to {out_dir}")
+    print(f"wrote {len(images)} images at {len(SCALES)} scales, {len(face_sections)} sections, "
+          f"{len(face_caps)} captions to {out_dir}")
 
 
 if __name__ == "__main__":

@@ -2,11 +2,14 @@
 """Composes the face from resources/img/ as the editor would show it, to out/preview.png.
 
 Pastes one frame of each control image at its place over back.png, with a spread of values:
-some lamps lit, sliders and knobs at various positions, a few keys held, LEARN armed.
+some lamps lit, sliders and knobs at various positions, a few keys held, LEARN armed. At 150 or
+200 (percent) it takes the images of that folder and places them as the editor does at that scale:
+a face rectangle [l, r) covers the pixels [floor(l * s + 0.5), floor(r * s + 0.5)).
 
-    /usr/bin/python3 tools/artwork/preview.py [image folder] [output file]
+    /usr/bin/python3 tools/artwork/preview.py [image folder] [output file] [100|150|200]
 """
 
+import math
 import os
 import sys
 
@@ -43,7 +46,15 @@ def value_of(ctl):
 def main():
     img_dir = sys.argv[1] if len(sys.argv) > 1 else os.path.join(ROOT, "resources", "img")
     out = sys.argv[2] if len(sys.argv) > 2 else os.path.join(ROOT, "out", "preview.png")
-    surf = cairo.ImageSurface(cairo.FORMAT_RGB24, layout.FACE_W, layout.FACE_H)
+    percent = int(sys.argv[3]) if len(sys.argv) > 3 else 100
+    if percent != 100:
+        img_dir = os.path.join(img_dir, str(percent))
+    s = percent / 100
+
+    def pixel(v):
+        return math.floor(v * s + 0.5)
+
+    surf = cairo.ImageSurface(cairo.FORMAT_RGB24, math.ceil(layout.FACE_W * s), math.ceil(layout.FACE_H * s))
     c = cairo.Context(surf)
     strips = {}
     for ctl in layout.controls():
@@ -52,15 +63,16 @@ def main():
         name = ctl["image"]
         if name not in strips:
             strips[name] = cairo.ImageSurface.create_from_png(os.path.join(img_dir, name + ".png"))
-        fw, fh, frames = layout.IMAGES[name]
+        _, fh, frames = layout.IMAGES[name]
         frame = min(value_of(ctl), frames - 1)
-        l, t, _, _ = ctl["rect"]
+        l, t, r, b = ctl["rect"]
         c.save()
-        c.rectangle(l, t, fw, fh)
+        c.rectangle(pixel(l), pixel(t), pixel(r) - pixel(l), pixel(b) - pixel(t))
         c.clip()
-        c.set_source_surface(strips[name], l, t - frame * fh)
+        c.set_source_surface(strips[name], pixel(l), pixel(t) - frame * math.ceil(fh * s))
         c.paint()
         c.restore()
+    c.scale(s, s)
     # the editor's own text: version, program number and name (white at alpha 192)
     c.select_font_face("Liberation Sans")
     c.set_source_rgba(1, 1, 1, 192 / 255)
