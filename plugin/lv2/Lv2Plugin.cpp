@@ -336,6 +336,9 @@ VstIntPtr Lv2Plugin::Answer(VstInt32 opcode, VstInt32 index, void* ptr) {
     case audioMasterEndEdit:
       mGestures.End(index);
       return 1;
+    case audioMasterSizeWindow:
+      mWindowResized = true;
+      return 1;
     default:
       // MIDI out, display updates and process levels have no counterpart here.
       return 0;

@@ -16,6 +16,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "plugin/lv2/EditGestures.h"
@@ -54,6 +55,8 @@ class Lv2Plugin {
   // ParameterCount() values).
   void ReadParameterValues(float* out) const;
   EditGestures& Gestures() { return mGestures; }
+  // True once after the editor asked its host for a new window size (a new display scale).
+  bool TakeWindowResized() { return std::exchange(mWindowResized, false); }
   // Whether the next run will take this port value (it differs from the value last seen on the port
   // and from the parameter's), so that the UI shows a host change as soon as the host makes it.
   bool WillTake(int index, float portValue) const;
@@ -83,6 +86,7 @@ class Lv2Plugin {
   double mSampleRate;
   int mBlockSize;
   EditGestures mGestures;
+  bool mWindowResized = false;  // the user-interface thread's, like the call that sets it
 
   struct Uris {
     LV2_URID atomBlank, atomObject, atomChunk, atomInt, atomFloat, atomDouble, atomLong, midiEvent,

@@ -32,9 +32,8 @@ Lv2Ui* Lv2Ui::Create(LV2UI_Write_Function write, LV2UI_Controller controller, LV
   auto* ui = new Lv2Ui(plugin, write, controller, static_cast<const LV2UI_Touch*>(FindFeature(features, LV2_UI__touch)));
   IGraphics* editor = plugin->Plug()->GetGUI();
   *widget = editor->NativeWindow();
-  if (auto* resize = static_cast<const LV2UI_Resize*>(FindFeature(features, LV2_UI__resize))) {
-    resize->ui_resize(resize->handle, editor->WindowWidth(), editor->WindowHeight());
-  }
+  ui->mResize = static_cast<const LV2UI_Resize*>(FindFeature(features, LV2_UI__resize));
+  if (ui->mResize) ui->mResize->ui_resize(ui->mResize->handle, editor->WindowWidth(), editor->WindowHeight());
   return ui;
 }
 
@@ -73,6 +72,11 @@ int Lv2Ui::Idle() {
   AEffect* effect = mPlugin->Effect();
   effect->dispatcher(effect, effEditIdle, 0, 0, nullptr, 0.0f);
   PassEditsToHost();
+  // The editor took a new scale: the host's frame follows the window.
+  if (mPlugin->TakeWindowResized() && mResize) {
+    IGraphics* editor = mPlugin->Plug()->GetGUI();
+    mResize->ui_resize(mResize->handle, editor->WindowWidth(), editor->WindowHeight());
+  }
   return 0;
 }
 

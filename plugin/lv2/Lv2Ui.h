@@ -36,6 +36,7 @@ class Lv2Ui {
   LV2UI_Write_Function mWrite;
   LV2UI_Controller mController;
   const LV2UI_Touch* mTouch;
+  const LV2UI_Resize* mResize = nullptr;
   std::vector<float> mHostValues;    // each port's value as the host last told it or was told
   std::vector<float> mPluginValues;  // each parameter's value at the last idle call
   std::vector<float> mNow;           // each parameter's value at this idle call
