@@ -50,6 +50,28 @@ struct Blend {
   float weight = 1.0f;
 };
 
+// The keys the editor hands to its controls (IGraphics::HandleKeyDown); a layer passes any other key
+// to its host.
+enum EditorKey : int {
+  kKeyNone = -1,
+  kKeySpace = 0,
+  kKeyUp = 1,
+  kKeyDown = 2,
+  kKeyLeft = 3,
+  kKeyRight = 4,
+  kKeyDigit0 = 5,   // to kKeyDigit0 + 9
+  kKeyLetterA = 15  // to kKeyLetterA + 25, either case
+};
+
+// The key of a character ('0'..'9', 'a'..'z', 'A'..'Z', ' '), or kKeyNone.
+constexpr EditorKey EditorKeyOfCharacter(int c) {
+  if (c == ' ') return kKeySpace;
+  if (c >= '0' && c <= '9') return static_cast<EditorKey>(kKeyDigit0 + (c - '0'));
+  if (c >= 'a' && c <= 'z') return static_cast<EditorKey>(kKeyLetterA + (c - 'a'));
+  if (c >= 'A' && c <= 'Z') return static_cast<EditorKey>(kKeyLetterA + (c - 'A'));
+  return kKeyNone;
+}
+
 struct MouseMods {
   bool left = false;
   bool right = false;

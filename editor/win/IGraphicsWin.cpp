@@ -69,19 +69,15 @@ COLORREF ToColorRef(const Colour& c) {
 }
 
 // Space, the arrows, digits and letters as the controls' key codes 0..40; -1 for any other key.
-int KeyCode(WPARAM key) {
+// The arrows by name; the virtual keys of space, digits and letters are their characters.
+EditorKey KeyOf(WPARAM key) {
   switch (key) {
-    case VK_SPACE: return 0;
-    case VK_UP: return 1;
-    case VK_DOWN: return 2;
-    case VK_LEFT: return 3;
-    case VK_RIGHT: return 4;
-    default: break;
+    case VK_UP: return kKeyUp;
+    case VK_DOWN: return kKeyDown;
+    case VK_LEFT: return kKeyLeft;
+    case VK_RIGHT: return kKeyRight;
+    default: return key < 0x80 ? EditorKeyOfCharacter(static_cast<int>(key)) : kKeyNone;
   }
-  if (key >= '0' && key <= '9') return 5 + static_cast<int>(key - '0');
-  if (key >= 'A' && key <= 'Z') return 15 + static_cast<int>(key - 'A');
-  if (key >= 'a' && key <= 'z') return 15 + static_cast<int>(key - 'a');
-  return -1;
 }
 
 // The colour chooser shows the prompt as its title.
@@ -544,7 +540,7 @@ LRESULT IGraphicsWin::HandleMessage(HWND window, UINT message, WPARAM wParam, LP
     }
     case WM_KEYDOWN: {
       if (mForwardingKey) return 0;  // a host that hands the key straight back to us
-      const int key = KeyCode(wParam);
+      const EditorKey key = KeyOf(wParam);
       if (key >= 0) {
         POINT cursor;
         GetCursorPos(&cursor);

@@ -77,20 +77,15 @@ MouseMods ModsFromState(unsigned state) {
   return mods;
 }
 
-// The editor's key codes: space and the arrows 0..4, digits 5..14, letters 15..40; -1 for the rest.
-int EditorKey(KeySym key) {
+// The arrows by name; Latin-1 key symbols are their characters.
+EditorKey KeyOf(KeySym key) {
   switch (key) {
-    case XK_space: return 0;
-    case XK_Up: return 1;
-    case XK_Down: return 2;
-    case XK_Left: return 3;
-    case XK_Right: return 4;
-    default: break;
+    case XK_Up: return kKeyUp;
+    case XK_Down: return kKeyDown;
+    case XK_Left: return kKeyLeft;
+    case XK_Right: return kKeyRight;
+    default: return key < 0x80 ? EditorKeyOfCharacter(static_cast<int>(key)) : kKeyNone;
   }
-  if (key >= XK_0 && key <= XK_9) return 5 + static_cast<int>(key - XK_0);
-  if (key >= XK_a && key <= XK_z) return 15 + static_cast<int>(key - XK_a);
-  if (key >= XK_A && key <= XK_Z) return 15 + static_cast<int>(key - XK_A);
-  return -1;
 }
 
 // The outermost window below the root that holds window.
@@ -406,7 +401,7 @@ void X11Session::Handle(XEvent& event) {
       }
       bool taken = false;
       if (event.type == KeyPress) {
-        const int key = EditorKey(XLookupKeysym(&k, 0));
+        const EditorKey key = KeyOf(XLookupKeysym(&k, 0));
         // At the pointer's position when the key went down (the event's own coordinates).
         if (key >= 0) taken = editor.HandleKeyDown(editor.ToUnits(k.x), editor.ToUnits(k.y), key);
       }
