@@ -80,6 +80,17 @@ struct MouseMods {
   bool alt = false;
 };
 
+// One input event of a window, as a window layer hands it to the editor core, in the window's pixels.
+struct WindowEvent {
+  enum Type { kPress, kDoubleClick, kRelease, kMove, kWheel, kKey, kLeave };
+  Type type = kMove;
+  int x = 0;
+  int y = 0;
+  MouseMods mods;      // the buttons held and the modifier keys
+  int wheelDelta = 0;  // kWheel: 120 a notch, positive away from the user; smaller amounts add up
+  EditorKey key = kKeyNone;
+};
+
 // A decoded image shared from the image cache, with N frames stacked top to bottom (or side by side).
 // Sizes are in face units; the image drawn at 150 % and 200 % has frames of ceil(size * scale) pixels.
 struct BitmapStrip {

@@ -439,6 +439,37 @@ void IGraphics::PaintArea(const Rect& area) {
 
 // ---- Input ----
 
+bool IGraphics::HandleWindowEvent(const WindowEvent& event) {
+  const int x = ToUnits(event.x);
+  const int y = ToUnits(event.y);
+  switch (event.type) {
+    case WindowEvent::kPress:
+      HandleMouseDown(x, y, event.mods);
+      return mCaptured >= 0;
+    case WindowEvent::kDoubleClick:
+      return HandleDoubleClick(x, y, event.mods);
+    case WindowEvent::kRelease:
+      HandleMouseUp(x, y, event.mods);
+      return false;
+    case WindowEvent::kMove:
+      if (event.mods.left || event.mods.right) {
+        HandleMouseDrag(x, y, event.mods);
+      } else {
+        HandleMouseOver(x, y, event.mods);
+      }
+      return false;
+    case WindowEvent::kWheel:
+      HandleMouseWheel(x, y, event.mods, AccumulateWheel(event.wheelDelta));
+      return false;
+    case WindowEvent::kKey:
+      return event.key != kKeyNone && HandleKeyDown(x, y, event.key);
+    case WindowEvent::kLeave:
+      HandleMouseOut();
+      return false;
+  }
+  return false;
+}
+
 int IGraphics::FindControl(int x, int y) const {
   for (int i = NControls() - 1; i >= 0; --i) {
     const IControl* control = mControls[static_cast<size_t>(i)].get();

@@ -121,7 +121,12 @@ class IGraphics {
   LICE_SysBitmap* Surface() const { return mSurface.get(); }
   int IdleTicks() const { return mIdleTicks; }
 
-  // ---- Input, in editor coordinates ----
+  // ---- Input ----
+  // A window's event, mapped from its pixels to face units and routed: a move with a button held drags
+  // the captured control, without one it hovers; the wheel keeps its remainder. Returns, for a press
+  // or double click, whether the window must capture the mouse; for a key, whether a control took it.
+  bool HandleWindowEvent(const WindowEvent& event);
+  // The same routes in face units (the headless layer's scripted events call them directly).
   void HandleMouseDown(int x, int y, const MouseMods& mods);
   void HandleMouseUp(int x, int y, const MouseMods& mods);
   // True when the window must capture the mouse.

@@ -440,7 +440,7 @@ LRESULT IGraphicsWin::HandleMessage(HWND window, UINT message, WPARAM wParam, LP
         // The release of the press that opened the entry: the capture taken for that press is given
         // back and its control hears the release, so that neither stays held.
         ::ReleaseCapture();
-        HandleMouseUp(ToUnits(GET_X_LPARAM(lParam)), ToUnits(GET_Y_LPARAM(lParam)), ModsFrom(wParam));
+        HandleWindowEvent({WindowEvent::kRelease, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam), ModsFrom(wParam)});
         return 0;
       case WM_MOUSEMOVE:
       case WM_MBUTTONDOWN:
@@ -494,36 +494,34 @@ LRESULT IGraphicsWin::HandleMessage(HWND window, UINT message, WPARAM wParam, LP
       SetCapture(window);
       mLastDragX = GET_X_LPARAM(lParam);
       mLastDragY = GET_Y_LPARAM(lParam);
-      HandleMouseDown(ToUnits(GET_X_LPARAM(lParam)), ToUnits(GET_Y_LPARAM(lParam)), ModsFrom(wParam));
+      HandleWindowEvent({WindowEvent::kPress, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam), ModsFrom(wParam)});
       return 0;
     case WM_LBUTTONUP:
     case WM_RBUTTONUP:
     case WM_MBUTTONUP:
       ::ReleaseCapture();
-      HandleMouseUp(ToUnits(GET_X_LPARAM(lParam)), ToUnits(GET_Y_LPARAM(lParam)), ModsFrom(wParam));
+      HandleWindowEvent({WindowEvent::kRelease, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam), ModsFrom(wParam)});
       return 0;
     case WM_LBUTTONDBLCLK:
-      if (HandleDoubleClick(ToUnits(GET_X_LPARAM(lParam)), ToUnits(GET_Y_LPARAM(lParam)), ModsFrom(wParam))) {
+      if (HandleWindowEvent({WindowEvent::kDoubleClick, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam), ModsFrom(wParam)})) {
         SetCapture(window);
       }
       return 0;
     case WM_MOUSEMOVE: {
       const int x = GET_X_LPARAM(lParam);
       const int y = GET_Y_LPARAM(lParam);
-      if (wParam & (MK_LBUTTON | MK_RBUTTON)) {
-        if (GetCapture() == window && !mEntryWindow && CapturedControl() >= 0 &&
-            (x != mLastDragX || y != mLastDragY)) {
-          HandleMouseDrag(ToUnits(x), ToUnits(y), ModsFrom(wParam));
-          mLastDragX = x;
-          mLastDragY = y;
-        }
-      } else {
-        HandleMouseOver(ToUnits(x), ToUnits(y), ModsFrom(wParam));
+      const MouseMods mods = ModsFrom(wParam);
+      if (mods.left || mods.right) {
+        // Only the window's own press drags, and only when the mouse moved.
+        if (GetCapture() != window || mEntryWindow || (x == mLastDragX && y == mLastDragY)) return 0;
+        mLastDragX = x;
+        mLastDragY = y;
       }
+      HandleWindowEvent({WindowEvent::kMove, x, y, mods});
       return 0;
     }
     case WM_MOUSELEAVE:
-      HandleMouseOut();
+      HandleWindowEvent({WindowEvent::kLeave});
       return 0;
     case WM_MOUSEWHEEL: {
       if (mEntryWindow) {
@@ -534,19 +532,15 @@ LRESULT IGraphicsWin::HandleMessage(HWND window, UINT message, WPARAM wParam, LP
       GetWindowRect(window, &frame);
       const int x = GET_X_LPARAM(lParam) - frame.left;
       const int y = GET_Y_LPARAM(lParam) - frame.top;
-      const int delta = GET_WHEEL_DELTA_WPARAM(wParam);
-      HandleMouseWheel(ToUnits(x), ToUnits(y), ModsFrom(GET_KEYSTATE_WPARAM(wParam)), AccumulateWheel(delta));
+      HandleWindowEvent({WindowEvent::kWheel, x, y, ModsFrom(GET_KEYSTATE_WPARAM(wParam)), GET_WHEEL_DELTA_WPARAM(wParam)});
       return 0;
     }
     case WM_KEYDOWN: {
       if (mForwardingKey) return 0;  // a host that hands the key straight back to us
-      const EditorKey key = KeyOf(wParam);
-      if (key >= 0) {
-        POINT cursor;
-        GetCursorPos(&cursor);
-        ScreenToClient(window, &cursor);
-        if (HandleKeyDown(ToUnits(cursor.x), ToUnits(cursor.y), key)) return 0;
-      }
+      POINT cursor;
+      GetCursorPos(&cursor);
+      ScreenToClient(window, &cursor);
+      if (HandleWindowEvent({WindowEvent::kKey, cursor.x, cursor.y, {}, 0, KeyOf(wParam)})) return 0;
       return ForwardKey(window, message, wParam, lParam);
     }
     case WM_KEYUP:

@@ -333,8 +333,8 @@ void X11Session::Handle(XEvent& event) {
         if (entry.control) {
           entry.state = X11TextEntry::kCancel;
         } else {
-          editor.HandleMouseWheel(editor.ToUnits(b.x), editor.ToUnits(b.y), ModsFromState(b.state),
-                                  b.button == Button4 ? 1 : -1);
+          editor.HandleWindowEvent(
+              {WindowEvent::kWheel, b.x, b.y, ModsFromState(b.state), b.button == Button4 ? 120 : -120});
         }
         break;
       }
@@ -354,12 +354,12 @@ void X11Session::Handle(XEvent& event) {
                                std::abs(b.y - lastPressY) <= kDoubleClickDistance;
       if (doubleClick) {
         lastPressTime = 0;
-        editor.HandleDoubleClick(editor.ToUnits(b.x), editor.ToUnits(b.y), mods);
+        editor.HandleWindowEvent({WindowEvent::kDoubleClick, b.x, b.y, mods});
       } else {
         lastPressTime = b.button == Button1 ? b.time : 0;
         lastPressX = b.x;
         lastPressY = b.y;
-        editor.HandleMouseDown(editor.ToUnits(b.x), editor.ToUnits(b.y), mods);
+        editor.HandleWindowEvent({WindowEvent::kPress, b.x, b.y, mods});
       }
       break;
     }
@@ -374,7 +374,7 @@ void X11Session::Handle(XEvent& event) {
       MouseMods mods = ModsFromState(b.state);
       if (b.button == Button1) mods.left = false;
       if (b.button == Button3) mods.right = false;
-      editor.HandleMouseUp(editor.ToUnits(b.x), editor.ToUnits(b.y), mods);
+      editor.HandleWindowEvent({WindowEvent::kRelease, b.x, b.y, mods});
       break;
     }
     case MotionNotify: {
@@ -383,13 +383,8 @@ void X11Session::Handle(XEvent& event) {
       }
       const XMotionEvent& m = event.xmotion;
       const MouseMods mods = ModsFromState(m.state);
-      if (mods.left || mods.right) {
-        if (!entry.control && editor.CapturedControl() >= 0) {
-          editor.HandleMouseDrag(editor.ToUnits(m.x), editor.ToUnits(m.y), mods);
-        }
-      } else {
-        editor.HandleMouseOver(editor.ToUnits(m.x), editor.ToUnits(m.y), mods);
-      }
+      // While an entry is open a held button drags nothing.
+      if (!entry.control || !(mods.left || mods.right)) editor.HandleWindowEvent({WindowEvent::kMove, m.x, m.y, mods});
       break;
     }
     case KeyPress:
@@ -401,9 +396,8 @@ void X11Session::Handle(XEvent& event) {
       }
       bool taken = false;
       if (event.type == KeyPress) {
-        const EditorKey key = KeyOf(XLookupKeysym(&k, 0));
         // At the pointer's position when the key went down (the event's own coordinates).
-        if (key >= 0) taken = editor.HandleKeyDown(editor.ToUnits(k.x), editor.ToUnits(k.y), key);
+        taken = editor.HandleWindowEvent({WindowEvent::kKey, k.x, k.y, {}, 0, KeyOf(XLookupKeysym(&k, 0))});
       }
       if (!taken && hostTopLevel) {
         // The host's own window gets the keys the editor does not use.
