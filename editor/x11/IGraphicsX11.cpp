@@ -16,6 +16,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "editor/DialogDrawing.h"
 #include "editor/DisplayScale.h"
 #include "editor/EditorFactory.h"
 #include "editor/EditorHost.h"
@@ -474,7 +475,7 @@ void X11Session::DrawEntry() {
   for (int y = 0; y < b.Height(); ++y) std::fill(b.Row(y), b.Row(y) + b.Width(), background);
   if (entry.font) {
     LICE_Rect box{2, 0, b.Width() - 2, b.Height()};
-    const int textWidth = TextWidth(*entry.font, entry.text);
+    const int textWidth = dialog::TextWidth(*entry.font, entry.text);
     const int lineHeight = entry.font->LineHeight();
     box.top = std::max((b.Height() - lineHeight) / 2, 0);
     box.bottom = box.top + lineHeight;

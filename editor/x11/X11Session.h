@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "editor/DialogKey.h"
 #include "editor/EditorTypes.h"
 #include "raster/Bitmap.h"
 #include "raster/CachedFont.h"
@@ -34,8 +35,8 @@ void PutBitmap(Display* display, Drawable target, GC gc, const X11Pixels& pixels
 
 // A font of our raster layer for menus, message boxes and the entry; null when none could be made.
 std::unique_ptr<LICE_CachedFont> MakeFont(const char* face, int height, bool bold, bool italic);
-// Width in pixels of text drawn with font.
-int TextWidth(LICE_CachedFont& font, const std::string& text);
+// The key our menus, boxes and entry act on.
+DialogKey DialogKeyOf(KeySym key);
 
 // Our display connections: X errors on them are recorded here and never end the process.
 void RegisterDisplay(Display* display);
