@@ -5,26 +5,18 @@
 #include <X11/keysym.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "editor/DialogDrawing.h"
 #include "editor/IGraphics.h"
+#include "editor/MenuTracker.h"
 #include "editor/MessageBoxWidget.h"
 #include "editor/PopupMenu.h"
 #include "editor/x11/X11Session.h"
 
 namespace {
-
-using namespace dialog;
-
-constexpr int kItemHeight = 20;
-constexpr int kSeparatorHeight = 7;
-constexpr int kCheckColumn = 22;
-constexpr int kArrowColumn = 24;
-constexpr int kMenuBorder = 1;
 
 Window CreatePopup(X11Session& s, int x, int y, int width, int height, bool overrideRedirect, long events) {
   XSetWindowAttributes set{};
@@ -44,123 +36,26 @@ Window CreatePopup(X11Session& s, int x, int y, int width, int height, bool over
 
 // ---------------------------------------------------------------- menus
 
-struct MenuLevel {
-  PopupMenu* menu = nullptr;
-  Window window = 0;
-  int x = 0;  // root coordinates
-  int y = 0;
-  int width = 0;
-  int height = 0;
-  std::vector<int> tops;  // each entry's top inside the window
-  int hovered = -1;
-  int opened = -1;  // the entry whose submenu is shown
-  LICE_MemBitmap bitmap;
-
-  int EntryHeight(int i) const { return menu->Item(i)->IsSeparator() ? kSeparatorHeight : kItemHeight; }
-  bool Contains(int rx, int ry) const { return rx >= x && rx < x + width && ry >= y && ry < y + height; }
-  int EntryAt(int rx, int ry) const {
-    if (!Contains(rx, ry)) return -1;
-    for (int i = 0; i < menu->NItems(); ++i) {
-      const int top = y + tops[static_cast<size_t>(i)];
-      if (ry >= top && ry < top + EntryHeight(i)) return i;
-    }
-    return -1;
-  }
-};
-
-class MenuRun {
+// The levels of a running menu as windows of their own, and its loop of events.
+class MenuRun : public MenuView {
  public:
-  explicit MenuRun(X11Session& session) : s(session) {
-    XWindowAttributes root{};
-    XGetWindowAttributes(s.display, s.root, &root);
-    screenWidth = root.width;
-    screenHeight = root.height;
-  }
-  ~MenuRun() {
-    while (!levels.empty()) CloseLevel();
-  }
+  explicit MenuRun(X11Session& session) : MenuRun(session, RootOf(session)) {}
+  ~MenuRun() override { tracker.CloseAll(); }
 
-  // Opens menu with its top-left at (x, y), or above anchorTop / left of anchorLeft when it would
-  // leave the screen.
-  void OpenLevel(PopupMenu* menu, int x, int y, int anchorLeft, int anchorTop) {
-    auto level = std::make_unique<MenuLevel>();
-    level->menu = menu;
-    LICE_CachedFont* font = s.UiFont();
-    int widest = 40;
-    int height = kMenuBorder;
-    for (int i = 0; i < menu->NItems(); ++i) {
-      level->tops.push_back(height);
-      height += level->EntryHeight(i);
-      if (font && !menu->Item(i)->IsSeparator()) widest = std::max(widest, TextWidth(*font, menu->DisplayText(i)));
-    }
-    level->width = std::min(kCheckColumn + widest + kArrowColumn + 2 * kMenuBorder, std::max(screenWidth, 100));
-    level->height = std::max(height + kMenuBorder, 2 * kMenuBorder + 4);
-    if (x + level->width > screenWidth) x = std::max(anchorLeft - level->width, 0);
-    if (y + level->height > screenHeight) y = std::max(std::min(anchorTop, screenHeight) - level->height, 0);
-    level->x = x;
-    level->y = y;
-    level->bitmap.Resize(level->width, level->height);
-    level->window = CreatePopup(s, x, y, level->width, level->height, true, ExposureMask);
-    XMapRaised(s.display, level->window);
-    levels.push_back(std::move(level));
-    Draw(*levels.back());
-  }
-
-  void CloseLevel() {
-    if (!s.broken) XDestroyWindow(s.display, levels.back()->window);
-    levels.pop_back();
-    if (!levels.empty()) levels.back()->opened = -1;
-  }
-
-  void Draw(MenuLevel& level) {
-    LICE_MemBitmap& b = level.bitmap;
-    LICE_CachedFont* font = s.UiFont();
-    Fill(b, 0, 0, b.Width(), b.Height(), kFace);
-    Frame(b, kFrame);
-    for (int i = 0; i < level.menu->NItems(); ++i) {
-      const PopupMenuItem* item = level.menu->Item(i);
-      const int top = level.tops[static_cast<size_t>(i)];
-      if (item->IsSeparator()) {
-        Fill(b, 4, top + kSeparatorHeight / 2, b.Width() - 4, top + kSeparatorHeight / 2 + 1, kFrame);
-        continue;
-      }
-      const bool greyed = (item->flags & (PopupMenuItem::kGreyed | PopupMenuItem::kDisabled)) != 0;
-      const bool lit = i == level.hovered && !greyed;
-      if (lit) Fill(b, kMenuBorder, top, b.Width() - kMenuBorder, top + kItemHeight, kHighlight);
-      const LICE_pixel ink = greyed ? kGreyInk : lit ? kHighlightInk : kInk;
-      if (item->flags & PopupMenuItem::kChecked) DrawCheck(b, 7, top + (kItemHeight - 7) / 2, ink);
-      DrawLine(font, b, level.menu->DisplayText(i), kCheckColumn, top, b.Width() - kArrowColumn, top + kItemHeight, ink,
-               LICE_DT_LEFT);
-      if (item->submenu) DrawArrow(b, b.Width() - 14, top + (kItemHeight - 7) / 2, ink);
-    }
-    PutBitmap(s.display, level.window, s.gc, s.pixels, b, LICE_Rect{0, 0, b.Width(), b.Height()}, 0, 0);
-  }
-
-  // The deepest level under the root position, or -1.
-  int LevelAt(int rx, int ry) const {
-    for (int l = static_cast<int>(levels.size()) - 1; l >= 0; --l) {
-      if (levels[static_cast<size_t>(l)]->Contains(rx, ry)) return l;
-    }
-    return -1;
-  }
-
-  void Hover(int rx, int ry) {
-    const int l = LevelAt(rx, ry);
-    if (l < 0) return;
-    MenuLevel& level = *levels[static_cast<size_t>(l)];
-    const int entry = level.EntryAt(rx, ry);
-    if (entry == level.hovered && (entry < 0 || level.opened == entry || !level.menu->Item(entry)->submenu)) return;
-    while (static_cast<int>(levels.size()) > l + 1) CloseLevel();
-    level.hovered = entry;
-    const PopupMenuItem* item = entry >= 0 ? level.menu->Item(entry) : nullptr;
-    const bool usable = item && (item->flags & (PopupMenuItem::kGreyed | PopupMenuItem::kDisabled)) == 0;
+  void LevelOpened(int level) override {
+    const MenuLayout& layout = tracker.Layout(level);
+    windows.push_back(std::make_unique<LevelWindow>());
+    LevelWindow& w = *windows.back();
+    w.bitmap.Resize(layout.Width(), layout.Height());
+    w.window = CreatePopup(s, layout.X(), layout.Y(), layout.Width(), layout.Height(), true, ExposureMask);
+    XMapRaised(s.display, w.window);
     Draw(level);
-    if (usable && item->submenu && item->submenu->NItems() > 0) {
-      level.opened = entry;
-      const int top = level.y + level.tops[static_cast<size_t>(entry)] - kMenuBorder;
-      OpenLevel(item->submenu.get(), level.x + level.width - 2, top, level.x + 2, top + kItemHeight);
-    }
   }
+  void LevelClosing(int) override {
+    if (!s.broken) XDestroyWindow(s.display, windows.back()->window);
+    windows.pop_back();
+  }
+  void LevelChanged(int level) override { Draw(level); }
 
   PopupMenu* Run(PopupMenu& menu, const Rect& rect) {
     int rx = 0;
@@ -170,96 +65,93 @@ class MenuRun {
     int anchorX = 0;
     int anchorY = 0;
     XTranslateCoordinates(s.display, s.window, s.root, rect.left, rect.top, &anchorX, &anchorY, &child);
-    OpenLevel(&menu, rx, ry, rx, anchorY);
-    const Window grabber = levels.front()->window;
+    tracker.Open(menu, MenuPlace{rx, ry, rx, anchorY});
+    const Window grabber = windows.front()->window;
     const unsigned events = ButtonPressMask | ButtonReleaseMask | PointerMotionMask;
     XGrabPointer(s.display, grabber, True, events, GrabModeAsync, GrabModeAsync, None, None, CurrentTime);
     XGrabKeyboard(s.display, grabber, True, GrabModeAsync, GrabModeAsync, CurrentTime);
     XFlush(s.display);
-    bool armed = false;
-    bool running = true;
-    PopupMenu* chosen = nullptr;
-    while (running && !s.Stopping()) {
+    while (!tracker.Done() && !s.Stopping()) {
       if (XPending(s.display) == 0 && !WaitForDisplay(s.display, s.wakeRead, 100)) s.broken = true;
       char drain[64];
       while (read(s.wakeRead, drain, sizeof(drain)) > 0) {
       }
-      while (running && !s.Stopping() && XPending(s.display) > 0) {
+      while (!tracker.Done() && !s.Stopping() && XPending(s.display) > 0) {
         XEvent e;
         XNextEvent(s.display, &e);
-        if (e.type == Expose) {
-          for (auto& level : levels) {
-            if (level->window == e.xany.window) Draw(*level);
-          }
-          s.HandleWhileModal(e);
-          continue;
-        }
-        if (e.type == DestroyNotify) {
-          s.HandleWhileModal(e);
-          continue;
-        }
-        if (e.type == MotionNotify) {
-          while (XCheckTypedEvent(s.display, MotionNotify, &e)) {
-          }
-          const int before = levels.back()->hovered;
-          const size_t depth = levels.size();
-          Hover(e.xmotion.x_root, e.xmotion.y_root);
-          if (before != levels.back()->hovered || depth != levels.size()) armed = true;
-          continue;
-        }
-        if (e.type == ButtonPress) {
-          if (e.xbutton.button != Button1 && e.xbutton.button != Button2 && e.xbutton.button != Button3) continue;
-          if (LevelAt(e.xbutton.x_root, e.xbutton.y_root) < 0) {
-            running = false;  // a click outside dismisses
-          } else {
-            armed = true;
-            Hover(e.xbutton.x_root, e.xbutton.y_root);
-          }
-          continue;
-        }
-        if (e.type == ButtonRelease) {
-          if (!armed || (e.xbutton.button != Button1 && e.xbutton.button != Button3)) continue;
-          const int l = LevelAt(e.xbutton.x_root, e.xbutton.y_root);
-          if (l < 0) continue;
-          MenuLevel& level = *levels[static_cast<size_t>(l)];
-          const int entry = level.EntryAt(e.xbutton.x_root, e.xbutton.y_root);
-          if (entry >= 0 && level.menu->Item(entry)->Choosable()) {
-            level.menu->SetChosenPosition(entry);
-            chosen = level.menu;
-            running = false;
-          }
-          continue;
-        }
-        if (e.type == KeyPress) {
-          const KeySym key = XLookupKeysym(&e.xkey, 0);
-          if (key == XK_Escape) {
-            running = false;
-          } else if (key == XK_Return || key == XK_KP_Enter) {
-            MenuLevel& level = *levels.back();
-            if (level.hovered >= 0 && level.menu->Item(level.hovered)->Choosable()) {
-              level.menu->SetChosenPosition(level.hovered);
-              chosen = level.menu;
-              running = false;
-            }
-          }
-          continue;
-        }
+        Handle(e);
       }
     }
     if (!s.broken) {
       XUngrabKeyboard(s.display, CurrentTime);
       XUngrabPointer(s.display, CurrentTime);
     }
-    while (!levels.empty()) CloseLevel();
+    tracker.CloseAll();
     XFlush(s.display);
-    return chosen;
+    return tracker.Chosen();
   }
 
  private:
+  struct LevelWindow {
+    Window window = 0;
+    LICE_MemBitmap bitmap;
+  };
+
+  MenuRun(X11Session& session, const XWindowAttributes& root)
+      : s(session), tracker(dialog::WidthsOf(session.UiFont()), root.width, root.height, this) {}
+  static XWindowAttributes RootOf(X11Session& session) {
+    XWindowAttributes root{};
+    XGetWindowAttributes(session.display, session.root, &root);
+    return root;
+  }
+
+  void Draw(int level) {
+    LICE_MemBitmap& b = windows[static_cast<size_t>(level)]->bitmap;
+    tracker.Layout(level).Draw(b, s.UiFont(), tracker.Hovered(level));
+    PutBitmap(s.display, windows[static_cast<size_t>(level)]->window, s.gc, s.pixels, b,
+              LICE_Rect{0, 0, b.Width(), b.Height()}, 0, 0);
+  }
+
+  void Handle(XEvent& e) {
+    switch (e.type) {
+      case Expose:
+        for (size_t l = 0; l < windows.size(); ++l) {
+          if (windows[l]->window == e.xany.window) Draw(static_cast<int>(l));
+        }
+        s.HandleWhileModal(e);
+        break;
+      case DestroyNotify:
+        s.HandleWhileModal(e);
+        break;
+      case MotionNotify:
+        while (XCheckTypedEvent(s.display, MotionNotify, &e)) {
+        }
+        tracker.Move(e.xmotion.x_root, e.xmotion.y_root);
+        break;
+      case ButtonPress:
+        if (e.xbutton.button == Button1 || e.xbutton.button == Button2 || e.xbutton.button == Button3) {
+          tracker.Press(e.xbutton.x_root, e.xbutton.y_root);
+        }
+        break;
+      case ButtonRelease:
+        if (e.xbutton.button == Button1 || e.xbutton.button == Button3) {
+          tracker.Release(e.xbutton.x_root, e.xbutton.y_root);
+        }
+        break;
+      case KeyPress: {
+        const DialogKey key = DialogKeyOf(XLookupKeysym(&e.xkey, 0));
+        if (key == DialogKey::kEscape) tracker.Escape();
+        if (key == DialogKey::kEnter) tracker.Enter();
+        break;
+      }
+      default:
+        break;
+    }
+  }
+
   X11Session& s;
-  std::vector<std::unique_ptr<MenuLevel>> levels;
-  int screenWidth = 0;
-  int screenHeight = 0;
+  MenuTracker tracker;
+  std::vector<std::unique_ptr<LevelWindow>> windows;  // one for each open level
 };
 
 // ---------------------------------------------------------------- message boxes
