@@ -509,7 +509,8 @@ TextEntryModel::Accepts X11Session::EntryAccepts(int parameter) {
   if (parameter < 0) return TextEntryModel::Accepts::kText;
   // A number box; a switch takes no decimal point.
   EditorParameter definition;
-  const bool isSwitch = editor.Plug() && editor.Plug()->DescribeParameter(parameter, definition) && definition.isBoolean;
+  const bool isSwitch =
+      editor.Plug() && editor.Plug()->DescribeParameter(parameter, definition) && definition.isBoolean;
   return isSwitch ? TextEntryModel::Accepts::kWholeNumber : TextEntryModel::Accepts::kNumber;
 }
 

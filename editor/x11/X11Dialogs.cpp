@@ -2,7 +2,6 @@
 // a loop of their own on the editor's thread until they are answered or the editor closes; meanwhile
 // the editor window only repaints what is uncovered.
 #include <X11/Xatom.h>
-#include <X11/keysym.h>
 #include <unistd.h>
 
 #include <memory>
