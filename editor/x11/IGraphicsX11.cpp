@@ -16,6 +16,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "editor/DialogDrawing.h"
 #include "editor/DisplayScale.h"
 #include "editor/EditorFactory.h"
 #include "editor/EditorHost.h"
@@ -279,7 +280,7 @@ void X11Session::Run() {
 }
 
 void X11Session::Tick() {
-  if (entry.control && entry.state != X11TextEntry::kIdle) {
+  if (entry.control && entry.model.Ending() != TextEntryModel::State::kEditing) {
     FinishEntry();
     return;
   }
@@ -313,7 +314,7 @@ void X11Session::Handle(XEvent& event) {
       return;
     }
     if (event.type == ButtonPress) {
-      if (event.xbutton.button == Button4 || event.xbutton.button == Button5) entry.state = X11TextEntry::kCancel;
+      if (event.xbutton.button == Button4 || event.xbutton.button == Button5) entry.model.Cancel();
       return;  // a click inside the entry keeps it open
     }
   }
@@ -331,7 +332,7 @@ void X11Session::Handle(XEvent& event) {
       const XButtonEvent& b = event.xbutton;
       if (b.button == Button4 || b.button == Button5) {
         if (entry.control) {
-          entry.state = X11TextEntry::kCancel;
+          entry.model.Cancel();
         } else {
           editor.HandleWindowEvent(
               {WindowEvent::kWheel, b.x, b.y, ModsFromState(b.state), b.button == Button4 ? 120 : -120});
@@ -341,7 +342,7 @@ void X11Session::Handle(XEvent& event) {
       if (b.button != Button1 && b.button != Button2 && b.button != Button3) break;
       if (entry.control) {
         // The press only ends the entry; its release must not reach a control either.
-        entry.state = X11TextEntry::kCommit;
+        entry.model.Commit();
         swallowRelease |= 1u << b.button;
         break;
       }
@@ -429,10 +430,7 @@ void X11Session::OpenEntry(IControl* control, const TextStyle& style, const Rect
   entry.rect = rect;
   entry.style = style;
   entry.style.cachedFont = nullptr;
-  entry.maxLength = std::max(control->TextEntryLength(), 1);
-  entry.text = text.substr(0, static_cast<size_t>(entry.maxLength));
-  entry.allSelected = true;
-  entry.state = X11TextEntry::kIdle;
+  entry.model.Open(text, control->TextEntryLength(), EntryAccepts(parameter));
   entry.font = MakeFont(style.face.c_str(), editor.ToPixels(style.size), style.style == TextStyle::kBold,
                         style.style == TextStyle::kItalic);
   const int width = std::max(rect.W() + 1, 1);
@@ -463,7 +461,8 @@ void X11Session::DrawEntry() {
   for (int y = 0; y < b.Height(); ++y) std::fill(b.Row(y), b.Row(y) + b.Width(), background);
   if (entry.font) {
     LICE_Rect box{2, 0, b.Width() - 2, b.Height()};
-    const int textWidth = TextWidth(*entry.font, entry.text);
+    const std::string& text = entry.model.Text();
+    const int textWidth = dialog::TextWidth(*entry.font, text);
     const int lineHeight = entry.font->LineHeight();
     box.top = std::max((b.Height() - lineHeight) / 2, 0);
     box.bottom = box.top + lineHeight;
@@ -473,7 +472,7 @@ void X11Session::DrawEntry() {
     int textLeft = box.left;
     if (entry.style.align == TextStyle::kAlignCentre) textLeft = box.left + (box.Width() - textWidth) / 2;
     if (entry.style.align == TextStyle::kAlignRight) textLeft = box.right - textWidth;
-    if (entry.allSelected && !entry.text.empty()) {
+    if (entry.model.AllSelected() && !text.empty()) {
       // The selection shows in the text colour with the background's colour on it.
       const LICE_pixel selected = LICE_RGBA(fore.R, fore.G, fore.B, 255);
       for (int y = box.top; y < std::min(box.bottom, b.Height()); ++y) {
@@ -483,8 +482,8 @@ void X11Session::DrawEntry() {
     } else {
       entry.font->SetTextColor(LICE_RGBA(fore.R, fore.G, fore.B, 255));
     }
-    entry.font->DrawText(&b, entry.text.c_str(), static_cast<int>(entry.text.size()), &box, flags);
-    if (!entry.allSelected) {
+    entry.font->DrawText(&b, text.c_str(), static_cast<int>(text.size()), &box, flags);
+    if (!entry.model.AllSelected()) {
       const int caret = std::min(textLeft + textWidth, b.Width() - 1);
       const LICE_pixel ink = LICE_RGBA(fore.R, fore.G, fore.B, 255);
       for (int y = box.top; y < std::min(box.bottom, b.Height()); ++y) {
@@ -495,51 +494,24 @@ void X11Session::DrawEntry() {
   PutBitmap(display, entry.window, gc, pixels, b, LICE_Rect{0, 0, b.Width(), b.Height()}, 0, 0);
 }
 
+TextEntryModel::Accepts X11Session::EntryAccepts(int parameter) {
+  if (parameter < 0) return TextEntryModel::Accepts::kText;
+  // A number box; a switch takes no decimal point.
+  EditorParameter definition;
+  const bool isSwitch =
+      editor.Plug() && editor.Plug()->DescribeParameter(parameter, definition) && definition.isBoolean;
+  return isSwitch ? TextEntryModel::Accepts::kWholeNumber : TextEntryModel::Accepts::kNumber;
+}
+
 void X11Session::EntryKey(XKeyEvent& event) {
   char typed[32] = {};
   KeySym key = 0;
   const int count = XLookupString(&event, typed, sizeof(typed) - 1, &key, nullptr);
-  if (key == XK_Return || key == XK_KP_Enter) {
-    entry.state = X11TextEntry::kCommit;
-  } else if (key == XK_Escape) {
-    entry.state = X11TextEntry::kCancel;
-  } else if (key == XK_BackSpace) {
-    if (entry.allSelected) {
-      entry.text.clear();
-    } else {
-      // Drops the last UTF-8 character.
-      while (!entry.text.empty() && (static_cast<unsigned char>(entry.text.back()) & 0xC0) == 0x80) {
-        entry.text.pop_back();
-      }
-      if (!entry.text.empty()) entry.text.pop_back();
-    }
-    entry.allSelected = false;
-  } else if (count == 1 && static_cast<unsigned char>(typed[0]) >= 0x20 && typed[0] != 0x7F) {
-    const unsigned char c = static_cast<unsigned char>(typed[0]);
-    if (entry.parameter >= 0) {
-      // A number box takes digits and signs (and a decimal point unless the parameter is a switch).
-      EditorParameter definition;
-      const bool isSwitch =
-          editor.Plug() && editor.Plug()->DescribeParameter(entry.parameter, definition) && definition.isBoolean;
-      const bool allowed = (c >= '0' && c <= '9') || c == '+' || c == '-' || (!isSwitch && c == '.');
-      if (!allowed) return;
-    }
-    if (entry.allSelected) entry.text.clear();
-    entry.allSelected = false;
-    // Counted in characters, as the box shows them; Latin-1 from the keyboard becomes UTF-8.
-    size_t characters = 0;
-    for (char ch : entry.text) characters += (static_cast<unsigned char>(ch) & 0xC0) != 0x80;
-    if (static_cast<int>(characters) >= entry.maxLength) return;
-    if (c < 0x80) {
-      entry.text += static_cast<char>(c);
-    } else {
-      entry.text += static_cast<char>(0xC0 | (c >> 6));
-      entry.text += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  } else {
-    return;
-  }
-  DrawEntry();
+  const DialogKey dialogKey = DialogKeyOf(key);
+  const bool changed = dialogKey != DialogKey::kOther
+                           ? entry.model.Key(dialogKey)
+                           : count == 1 && entry.model.Type(static_cast<unsigned char>(typed[0]));
+  if (changed) DrawEntry();
 }
 
 void X11Session::CloseEntry() {
@@ -547,18 +519,17 @@ void X11Session::CloseEntry() {
   entry.window = 0;
   entry.control = nullptr;
   entry.parameter = -1;
-  entry.state = X11TextEntry::kIdle;
   entry.font.reset();
 }
 
 bool X11Session::FinishEntry() {
-  const int state = entry.state;
+  const bool commit = entry.model.Ending() == TextEntryModel::State::kCommit;
   IControl* control = entry.control;
   const int parameter = entry.parameter;
-  const std::string text = entry.text.substr(0, 31 * 4);
+  const std::string text = entry.model.Text().substr(0, 31 * 4);
   CloseEntry();
-  if (state == X11TextEntry::kCommit) editor.ApplyTextEntry(control, parameter, text);
-  return state == X11TextEntry::kCommit;
+  if (commit) editor.ApplyTextEntry(control, parameter, text);
+  return commit;
 }
 
 // ---------------------------------------------------------------- the layer
@@ -629,7 +600,7 @@ int IGraphicsX11::DetectScale() {
 void IGraphicsX11::WindowScaleChanged() {
   X11Session* s = Current();
   if (!s || s->broken || s->windowGone) return;
-  if (s->entry.control) s->entry.state = X11TextEntry::kCancel;
+  if (s->entry.control) s->entry.model.Cancel();
   XResizeWindow(s->display, s->window, static_cast<unsigned>(ToPixels(Width())), static_cast<unsigned>(ToPixels(Height())));
 }
 
@@ -644,7 +615,7 @@ void IGraphicsX11::CopyToWindow(const Rect& rect) {
 
 void IGraphicsX11::CancelTextEntry() {
   X11Session* s = Current();
-  if (s && s->entry.control) s->entry.state = X11TextEntry::kCancel;
+  if (s && s->entry.control) s->entry.model.Cancel();
 }
 
 void IGraphicsX11::OpenTextEntry(IControl* control, const TextStyle& style, const Rect& rect, const std::string& text,

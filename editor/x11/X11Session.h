@@ -13,7 +13,9 @@
 #include <thread>
 #include <vector>
 
+#include "editor/DialogKey.h"
 #include "editor/EditorTypes.h"
+#include "editor/TextEntryModel.h"
 #include "raster/Bitmap.h"
 #include "raster/CachedFont.h"
 
@@ -34,8 +36,8 @@ void PutBitmap(Display* display, Drawable target, GC gc, const X11Pixels& pixels
 
 // A font of our raster layer for menus, message boxes and the entry; null when none could be made.
 std::unique_ptr<LICE_CachedFont> MakeFont(const char* face, int height, bool bold, bool italic);
-// Width in pixels of text drawn with font.
-int TextWidth(LICE_CachedFont& font, const std::string& text);
+// The key our menus, boxes and entry act on.
+DialogKey DialogKeyOf(KeySym key);
 
 // Our display connections: X errors on them are recorded here and never end the process.
 void RegisterDisplay(Display* display);
@@ -56,18 +58,12 @@ int RunAndRead(const std::vector<std::string>& argv, std::string& output, const 
 bool StartDetached(const std::vector<std::string>& argv);
 
 struct X11TextEntry {
-  static constexpr int kIdle = 0;
-  static constexpr int kCancel = 3;
-  static constexpr int kCommit = 4;
   IControl* control = nullptr;  // null: no entry open
   int parameter = -1;
   Window window = 0;
   Rect rect;
   TextStyle style;
-  std::string text;
-  bool allSelected = true;
-  int maxLength = 7;
-  int state = kIdle;
+  TextEntryModel model;
   std::unique_ptr<LICE_CachedFont> font;
   LICE_MemBitmap bitmap;
 };
@@ -95,6 +91,8 @@ struct X11Session {
   void HandleWhileModal(XEvent& event);
   void OpenEntry(IControl* control, const TextStyle& style, const Rect& rect, const std::string& text, int parameter);
   void DrawEntry();
+  // What the entry of a parameter (-1: none) takes.
+  TextEntryModel::Accepts EntryAccepts(int parameter);
   void EntryKey(XKeyEvent& event);
   void CloseEntry();
   // Ends a pending entry at a tick: commit or cancel.

@@ -1,5 +1,6 @@
-// Pixels to windows, fonts for our own windows, the X error handler of our connections, and starting
+// Pixels to windows, fonts and keys for our own windows, the X error handler of our connections, and starting
 // the desktop's programs (file choosers, the browser) without a shell.
+#include <X11/keysym.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -90,7 +91,7 @@ void PutBitmap(Display* display, Drawable target, GC gc, const X11Pixels& pixels
   XDestroyImage(image);
 }
 
-// ---------------------------------------------------------------- fonts
+// ---------------------------------------------------------------- fonts and keys
 
 std::unique_ptr<LICE_CachedFont> MakeFont(const char* face, int height, bool bold, bool italic) {
   LICE_FontDescription description;
@@ -106,11 +107,14 @@ std::unique_ptr<LICE_CachedFont> MakeFont(const char* face, int height, bool bol
   return font;
 }
 
-int TextWidth(LICE_CachedFont& font, const std::string& text) {
-  if (text.empty()) return 0;
-  LICE_Rect box{0, 0, 0, 0};
-  font.DrawText(nullptr, text.c_str(), static_cast<int>(text.size()), &box, LICE_DT_CALCRECT | LICE_DT_NOCLIP);
-  return box.right - box.left;
+DialogKey DialogKeyOf(KeySym key) {
+  switch (key) {
+    case XK_Return:
+    case XK_KP_Enter: return DialogKey::kEnter;
+    case XK_Escape: return DialogKey::kEscape;
+    case XK_BackSpace: return DialogKey::kBackspace;
+    default: return DialogKey::kOther;
+  }
 }
 
 // ---------------------------------------------------------------- errors
