@@ -73,7 +73,5 @@ build() {
   done
 }
 
-# The static libpng both modules link (built from Debian's source once, then reused).
-sh "$root/build-win/libpng.sh" 64 32
 build 64 x86_64-w64-mingw32
 build 32 i686-w64-mingw32

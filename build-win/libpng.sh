@@ -1,10 +1,9 @@
 #!/bin/sh
 # Builds the static libpng that the Windows modules link, from Debian's source package, with the
-# mingw-w64 C compilers against zlib from libz-mingw-w64-dev. Results, never committed:
-#   build-win/third_party/win64/{include,lib/libpng.a} and build-win/third_party/win32/...
-# Each part is skipped when already there, so running it again costs nothing.
-#   sh build-win/libpng.sh          both widths
-#   sh build-win/libpng.sh 64       one width
+# mingw-w64 C compilers against zlib from libz-mingw-w64-dev. The build of the Windows modules runs it
+# (raster/CMakeLists.txt). The source is fetched once into build-win/third_party/src, never committed.
+#   sh build-win/libpng.sh 64 DIR   builds DIR/include/png.h (and its two companions) and
+#                                   DIR/lib/libpng.a for 64- or 32-bit Windows; nothing when they are there
 #   sh build-win/libpng.sh source   only fetches the source and prints its folder (the fuzz build
 #                                   compiles it with coverage instrumentation)
 set -eu
@@ -39,18 +38,23 @@ fetch() {
   mv "$src.tmp" "$src"
 }
 
+usage() {
+  echo "usage: $0 64|32 DIR, or $0 source" >&2
+  exit 2
+}
+
 build() {
   bits=$1
+  out=$2
   case "$bits" in
     64) triple=x86_64-w64-mingw32; flags="-O2" ;;
     32) triple=i686-w64-mingw32; flags="-O2 -msse2 -mfpmath=sse" ;;
-    *) echo "usage: $0 [64|32 ...]" >&2; exit 2 ;;
+    *) usage ;;
   esac
-  out="$third/win$bits"
   [ -f "$out/lib/libpng.a" ] && [ -f "$out/include/png.h" ] && return 0
   fetch
-  work="$third/obj$bits"
-  rm -rf "$work" "$out"
+  work="$out/obj"
+  rm -rf "$work"
   mkdir -p "$work" "$out/include" "$out/lib"
   cp "$src/scripts/pnglibconf.h.prebuilt" "$work/pnglibconf.h"
   for file in png pngerror pngget pngmem pngpread pngread pngrio pngrtran pngrutil pngset pngtrans \
@@ -70,5 +74,5 @@ if [ "${1:-}" = source ]; then
   echo "$src"
   exit 0
 fi
-if [ $# -eq 0 ]; then set -- 64 32; fi
-for bits in "$@"; do build "$bits"; done
+[ $# -eq 2 ] || usage
+build "$1" "$(mkdir -p "$2" && cd "$2" && pwd)"

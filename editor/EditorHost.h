@@ -7,6 +7,8 @@
 #include <utility>
 #include <vector>
 
+#include "params/NormalizedMapping.h"
+
 // A parameter as the controls see it.
 struct EditorParameter {
   double minimum = 0.0;
@@ -16,6 +18,9 @@ struct EditorParameter {
   int displayPrecision = 0;
   bool negatedDisplay = false;
   std::vector<std::pair<int, std::string>> displayTexts;  // plain value and its text
+
+  // The control position of a plain value, limited to the range; 0 for a NaN or an empty range.
+  double ToNormalized(double plain) const { return NormalizedFromPlain(plain, minimum, maximum, shape); }
 };
 
 class EditorHost {

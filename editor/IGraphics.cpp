@@ -222,13 +222,7 @@ void IGraphics::ApplyParameterFromPlugin(int index, double value, bool normalize
   if (!normalized) {
     EditorParameter parameter;
     if (!mPlug || !mPlug->DescribeParameter(index, parameter)) return;
-    const double range = parameter.maximum - parameter.minimum;
-    if (!(range > 0.0) || std::isnan(value)) {
-      value = 0.0;
-    } else {
-      value = std::clamp(value, parameter.minimum, parameter.maximum);
-      value = std::pow((value - parameter.minimum) / range, 1.0 / parameter.shape);
-    }
+    value = parameter.ToNormalized(value);
   }
   MailboxSlot& slot = mMailbox[static_cast<size_t>(index)];
   slot.bits.store(DoubleBits(value), std::memory_order_relaxed);
@@ -687,10 +681,9 @@ void IGraphics::ApplyTextEntry(IControl* control, int parameter, const std::stri
     if (!(stream >> plain)) plain = 0.0;
     if (definition.negatedDisplay) plain = -plain;
   }
-  const double range = definition.maximum - definition.minimum;
-  if (!(range > 0.0) || std::isnan(plain)) return;
-  plain = std::clamp(plain, definition.minimum, definition.maximum);
-  control->SetValueFromUser(std::pow((plain - definition.minimum) / range, 1.0 / definition.shape));
+  // A NaN, or a parameter whose range is empty, leaves the control as it is.
+  if (!(definition.maximum - definition.minimum > 0.0) || std::isnan(plain)) return;
+  control->SetValueFromUser(definition.ToNormalized(plain));
 }
 
 // ---- Platform services: the base has no window ----

@@ -3,13 +3,11 @@
 
 #include <cmath>
 
+#include "engine/LowPassBiquad.h"
 #include "engine/PitchTables.h"
 
 namespace {
 constexpr double kPi = 3.141592653589793;
-// Keeps sin(omega) positive (and the biquad stable) for cutoffs above Nyquist at low rates;
-// at 44.1 kHz and above no cutoff comes near it.
-constexpr double kMaxOmega = 0.98 * kPi;
 }  // namespace
 
 BassFilter::BassFilter() { SetSampleRate(44100.0); }
@@ -33,18 +31,15 @@ void BassFilter::SetCutoff(double x) {
   cutoffIndex_ = i;
   if (i != trigIndex_) {
     double omega = 2.0 * kPi * PitchToFrequency(i) / sampleRate_;
-    if (omega > kMaxOmega) omega = kMaxOmega;
+    // At 44.1 kHz and above no cutoff comes near the limit; lower rates need it.
+    if (omega > kMaxLowPassOmega) omega = kMaxLowPassOmega;
     sine_ = std::sin(omega);
     cosine_ = std::cos(omega);
     trigIndex_ = i;
   }
-  const double s = sine_;
-  const double c = cosine_;
-  const double q = resonanceControl_ * 20.5 + 0.5;
-  const double alpha = s / (2.0 * q);
-  const double n = 1.0 / (1.0 + alpha);
-  b1_ = (1.0 - c) * n;
-  a1_ = 2.0 * c * n;
-  a2_ = (alpha - 1.0) * n;
-  b0_ = b1_ * 0.5;
+  const LowPassBiquad k = LowPassCoefficients(cosine_, sine_, resonanceControl_ * 20.5 + 0.5);
+  b0_ = k.outer;
+  b1_ = k.middle;
+  a1_ = k.feedback1;
+  a2_ = k.feedback2;
 }

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "engine/Double2.h"
+#include "engine/LowPassBiquad.h"
 
 class LP12 {
  public:
@@ -47,22 +48,15 @@ class LP12 {
   double y1_ = 0.0, y2_ = 0.0;
 };
 
-// Highest omega the low-pass accepts: above pi the sine turns negative and the biquad becomes
-// unstable, so a cutoff that does not fit below Nyquist at a low sample rate is pulled down to 0.49 fs.
-constexpr double kMaxLowPassOmega = 0.98 * 3.141592653589793;
-
 inline void LP12::SetCutoff(double hz) {
   omega_ = 2.0 * 3.141592653589793 * hz / sampleRate_;
   if (!(omega_ < kMaxLowPassOmega)) omega_ = kMaxLowPassOmega;
   if (!(omega_ > 0.0)) omega_ = 0.0;
-  const double c = std::cos(omega_);
-  const double s = std::sin(omega_);
-  const double alpha = s / (2.0 * q_);
-  const double g = 1.0 / (1.0 + alpha);
-  b1_ = (1.0 - c) * g;
-  feedback1_ = 2.0 * c * g;
-  feedback2_ = (alpha - 1.0) * g;
-  b0_ = b1_ * 0.5;
+  const LowPassBiquad k = LowPassCoefficients(std::cos(omega_), std::sin(omega_), q_);
+  b0_ = k.outer;
+  b1_ = k.middle;
+  feedback1_ = k.feedback1;
+  feedback2_ = k.feedback2;
 }
 
 // Anything that is not a normal number (zero, subnormal, infinite, NaN) is flushed to 0 on the way

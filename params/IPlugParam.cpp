@@ -6,6 +6,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "params/NormalizedMapping.h"
+
 namespace {
 
 constexpr int kMaxDisplayPrecision = 6;
@@ -112,23 +114,17 @@ double IPlugParam::SetFromNormalized(double n) {
   // Host and MIDI values enter here unchecked: a NaN keeps the current value and anything outside
   // 0..1 (infinities included) is clamped, so the stored value is never NaN or infinite.
   if (std::isnan(n)) return mValue;
-  n = std::clamp(n, 0.0, 1.0);
-  double value = std::pow(n, mShape) * (mMax - mMin) + mMin;
+  double value = PlainFromNormalized(n, mMin, mMax, mShape);
   if (mKind != kContinuous && mStep > 0.0) value = std::floor(value / mStep + 0.5) * mStep;
   mValue = std::min(value, mMax);
   return mValue;
 }
 
-double IPlugParam::ToNormalized(double v) const {
-  const double range = mMax - mMin;
-  if (std::isnan(v) || !(range > 0.0)) return 0.0;
-  v = std::clamp(v, mMin, mMax);
-  return std::pow((v - mMin) / range, 1.0 / mShape);
-}
+double IPlugParam::ToNormalized(double v) const { return NormalizedFromPlain(v, mMin, mMax, mShape); }
 
 void IPlugParam::FormatValue(double v, bool isNormalized, char* out, bool useDisplayTexts) const {
   if (!out) return;
-  if (isNormalized) v = std::pow(v, mShape) * (mMax - mMin) + mMin;
+  if (isNormalized) v = PlainFromNormalized(v, mMin, mMax, mShape);
   if (mDisplayFunction) {
     out[0] = '\0';
     mDisplayFunction(v, out);

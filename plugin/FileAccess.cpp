@@ -14,6 +14,8 @@
 
 #include <cerrno>
 #include <chrono>
+
+#include "plugin/FileDescriptor.h"
 #endif
 
 namespace {
@@ -85,7 +87,7 @@ class Handle {
 
 }  // namespace
 
-bool ReplaceFileContents(const char* path, const uint8_t* data, size_t size) {
+bool ReplaceFileContents(const char* path, const uint8_t* data, size_t size, ReplacedFileAccess) {
   if (!path || !path[0] || (!data && size > 0)) return false;
   SimulateSlowDisk();
   const std::wstring target = LongPath(Widen(path));
@@ -142,24 +144,13 @@ bool ReadFileContents(const char* path, std::vector<uint8_t>& bytes, size_t maxS
 
 #else
 
+bool FileDescriptor::Close() {
+  const bool closed = mFd < 0 || close(mFd) == 0;
+  mFd = -1;
+  return closed;
+}
+
 namespace {
-
-class Descriptor {
- public:
-  explicit Descriptor(int fd) : mFd(fd) {}
-  ~Descriptor() { Close(); }
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-  int Get() const { return mFd; }
-  bool Close() {
-    const bool closed = mFd < 0 || close(mFd) == 0;
-    mFd = -1;
-    return closed;
-  }
-
- private:
-  int mFd;
-};
 
 bool WriteAll(int fd, const uint8_t* data, size_t size) {
   for (size_t done = 0; done < size;) {
@@ -173,7 +164,7 @@ bool WriteAll(int fd, const uint8_t* data, size_t size) {
 
 }  // namespace
 
-bool ReplaceFileContents(const char* path, const uint8_t* data, size_t size) {
+bool ReplaceFileContents(const char* path, const uint8_t* data, size_t size, ReplacedFileAccess access) {
   if (!path || !path[0] || (!data && size > 0)) return false;
   SimulateSlowDisk();
   const std::string target = path;
@@ -192,7 +183,11 @@ bool ReplaceFileContents(const char* path, const uint8_t* data, size_t size) {
     if (fd < 0 && errno != EEXIST) return false;
   }
   if (fd < 0) return false;
-  Descriptor file(fd);
+  FileDescriptor file(fd);
+  struct stat old;
+  if (access == ReplacedFileAccess::kKeepOld && stat(path, &old) == 0) {
+    fchmod(file.Get(), old.st_mode & 07777);  // best effort: the file stays ours to read either way
+  }
   bool ok = WriteAll(file.Get(), data, size) && fsync(file.Get()) == 0;
   ok = file.Close() && ok;
   ok = ok && rename(temporary.c_str(), path) == 0;
@@ -201,7 +196,7 @@ bool ReplaceFileContents(const char* path, const uint8_t* data, size_t size) {
     return false;
   }
   // The rename itself reaches the disk with the folder; a failure here does not undo the save.
-  Descriptor directory(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  FileDescriptor directory(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (directory.Get() >= 0) fsync(directory.Get());
   return true;
 }
@@ -209,7 +204,7 @@ bool ReplaceFileContents(const char* path, const uint8_t* data, size_t size) {
 bool ReadFileContents(const char* path, std::vector<uint8_t>& bytes, size_t maxSize) {
   if (!path || !path[0]) return false;
   SimulateSlowDisk();
-  Descriptor file(open(path, O_RDONLY | O_CLOEXEC));
+  FileDescriptor file(open(path, O_RDONLY | O_CLOEXEC));
   struct stat status;
   if (file.Get() < 0 || fstat(file.Get(), &status) != 0 || !S_ISREG(status.st_mode) || status.st_size < 0 ||
       static_cast<unsigned long long>(status.st_size) > maxSize) {

@@ -15,6 +15,8 @@
 #include <string_view>
 #include <vector>
 
+#include "plugin/FileAccess.h"
+#include "plugin/FileDescriptor.h"
 #include "shell/ProfileFile.h"
 
 namespace {
@@ -174,22 +176,6 @@ class IniText {
   std::vector<std::string> mLines;
 };
 
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int fd = -1) : mFd(fd) {}
-  ~FileDescriptor() { Reset(); }
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-  int Get() const { return mFd; }
-  void Reset(int fd = -1) {
-    if (mFd >= 0) close(mFd);
-    mFd = fd;
-  }
-
- private:
-  int mFd;
-};
-
 // The whole content of an open regular file; nothing when it cannot be read or is too large.
 std::optional<std::string> ReadContent(int fd) {
   struct stat status;
@@ -228,43 +214,6 @@ bool LockCurrentFile(const std::string& path, FileDescriptor& file) {
   return false;
 }
 
-bool WriteAll(int fd, const std::string& text) {
-  size_t done = 0;
-  while (done < text.size()) {
-    const ssize_t count = write(fd, text.data() + done, text.size() - done);
-    if (count < 0 && errno == EINTR) continue;
-    if (count <= 0) return false;
-    done += static_cast<size_t>(count);
-  }
-  return true;
-}
-
-// Makes the rename itself durable; a failure here does not undo a completed write.
-void SyncFolderOf(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-  FileDescriptor directory(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (directory.Get() >= 0) fsync(directory.Get());
-}
-
-// Writes text to a temporary file beside path, with the given permissions, and renames it over path.
-bool ReplaceFile(const std::string& path, const std::string& text, mode_t mode) {
-  std::vector<char> temporary(path.begin(), path.end());
-  const char suffix[] = ".XXXXXX";
-  temporary.insert(temporary.end(), suffix, suffix + sizeof suffix);  // with the terminator
-  const int fd = mkostemp(temporary.data(), O_CLOEXEC);
-  if (fd < 0) return false;
-  fchmod(fd, mode & 07777);  // best effort: the file stays readable by us either way
-  bool written = WriteAll(fd, text) && fsync(fd) == 0;
-  written = close(fd) == 0 && written;
-  if (written && rename(temporary.data(), path.c_str()) == 0) {
-    SyncFolderOf(path);
-    return true;
-  }
-  unlink(temporary.data());
-  return false;
-}
-
 template <typename Change>
 bool UpdateFile(const std::string& path, Change change) {
   if (path.empty()) return false;
@@ -275,9 +224,10 @@ bool UpdateFile(const std::string& path, Change change) {
     if (!content) return false;
     IniText ini(*content);
     change(ini);
-    struct stat status;
-    const mode_t mode = fstat(file.Get(), &status) == 0 ? status.st_mode : 0644;
-    return ReplaceFile(path, ini.Text(), mode);  // the lock goes with the old file when file closes
+    const std::string text = ini.Text();
+    // The lock goes with the old file when file closes.
+    return ReplaceFileContents(path.c_str(), reinterpret_cast<const uint8_t*>(text.data()), text.size(),
+                               ReplacedFileAccess::kKeepOld);
   } catch (const std::bad_alloc&) {
     return false;
   }

@@ -363,7 +363,7 @@ TEST(RenderLoopSoak, RandomPlayingStaysFiniteAndNormal) {
           case 3: case 4: inst.Midi(offset, 0x80, static_cast<int>(rng() % 128), 0); break;
           case 5: inst.Midi(offset, 0xB0, 64, (rng() % 2) ? 127 : 0); break;
           case 6: inst.Midi(offset, 0xB0, 1, static_cast<int>(rng() % 128)); break;
-          default: inst.Set(static_cast<int>(rng() % kNumParams), (rng() % 1001) / 1000.0); break;
+          default: inst.Set(static_cast<int>(rng() % kNumParams), static_cast<double>(rng() % 1001) / 1000.0); break;
         }
       }
       if (b % 2000 == 1999) inst.Midi(0, 0xB0, 123, 0);

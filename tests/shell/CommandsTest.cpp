@@ -367,7 +367,8 @@ TEST_F(Commands, TruncatedFilesChangeNothing) {
   for (const Case& c : cases) {
     const std::string bytes = ReadFile(*c.whole);
     const std::string cut = File("cut");
-    std::ofstream(cut, std::ios::binary) << bytes.substr(0, static_cast<size_t>(bytes.size() * c.fraction));
+    const auto kept = static_cast<size_t>(static_cast<double>(bytes.size()) * c.fraction);
+    std::ofstream(cut, std::ios::binary) << bytes.substr(0, kept);
     SCOPED_TRACE(std::to_string(c.command) + " " + std::to_string(c.fraction));
     editor.ClearRecords();
     editor.QueueFile(cut);

@@ -112,6 +112,22 @@ TEST(ProfileFileText, WritesChangeOnlyTheirLines) {
   EXPECT_EQ(ReadText(file.Path()), other + "[S]\r\nj=1\r\nk=new\r\n");
 }
 
+// The file is replaced on every write; who may read it must not change with it.
+TEST(ProfileFileText, WritesKeepTheFilesPermissions) {
+  TempFolder temp;
+  ProfileFile file(temp / "a.ini");
+  for (const mode_t mode : {0600, 0640, 0604, 0664}) {
+    WriteText(file.Path(), "[S]\nk=old\n");
+    ASSERT_EQ(chmod(file.Path().c_str(), mode), 0);
+    ASSERT_TRUE(file.WriteString("S", "k", "new")) << std::oct << mode;
+    struct stat status;
+    ASSERT_EQ(stat(file.Path().c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 07777, mode) << std::oct << mode;
+    EXPECT_EQ(ReadText(file.Path()), "[S]\nk=new\n") << std::oct << mode;
+  }
+  EXPECT_EQ(std::distance(fs::directory_iterator(temp.Path()), fs::directory_iterator()), 1);
+}
+
 TEST(ProfileFileText, ConcurrentWritersLoseNothing) {
   TempFolder temp;
   const std::string path = temp / "a.ini";

@@ -487,7 +487,7 @@ TEST(RenderCommand, ProgramChangesChannelsAndHeldNotesFollowTheOptions) {
       EXPECT_LT(PeakBetween(wav, 0.6, 1.0), 1e-3f) << c.name;
     }
     // Every key is released before the tail: its last half second is silent.
-    EXPECT_LT(PeakBetween(wav, wav.Frames() / double(wav.rate) - 0.5, 1e9), 1e-4f) << c.name;
+    EXPECT_LT(PeakBetween(wav, static_cast<double>(wav.Frames()) / double(wav.rate) - 0.5, 1e9), 1e-4f) << c.name;
   }
 }
 

@@ -1194,7 +1194,7 @@ TEST_F(X11EditorTest, AHostThatClosesThePlugInWithItsEditorOpenIsSurvived) {
     auto plug = std::make_unique<Plug>();
     ASSERT_EQ(plug->Dispatch(effEditOpen, 0, 0, parent), 1);
     // The editor is busy drawing host changes when the plug-in goes.
-    for (int p = 0; p < 60; ++p) plug->effect->setParameter(plug->effect, p, (p * 7 % 11) / 10.0f);
+    for (int p = 0; p < 60; ++p) plug->effect->setParameter(plug->effect, p, static_cast<float>(p * 7 % 11) / 10.0f);
     std::this_thread::sleep_for(std::chrono::milliseconds(i % 5 * 10));
     plug.reset();
   }

@@ -192,7 +192,7 @@ class PluginSide {
 double ThreadCpuSeconds() {
   timespec now;
   clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-  return static_cast<double>(now.tv_sec) + now.tv_nsec * 1e-9;
+  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
 }
 
 void SetRealTimeFactor(benchmark::State& state) {

@@ -35,7 +35,7 @@ struct Options {
 double ProcessCpuMs() {
   timespec now{};
   clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-  return now.tv_sec * 1e3 + now.tv_nsec * 1e-6;
+  return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) * 1e-6;
 }
 
 

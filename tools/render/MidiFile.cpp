@@ -330,14 +330,15 @@ bool MidiFileReader::Parse(const uint8_t* data, size_t size, MidiSong& song, std
     }
   }
   for (size_t i = 1; i < map.size(); ++i) {
-    map[i].seconds = map[i - 1].seconds +
-                     (map[i].tick - map[i - 1].tick) * SecondsPerTick(song.division, map[i - 1].microsecondsPerQuarter);
+    map[i].seconds = map[i - 1].seconds + static_cast<double>(map[i].tick - map[i - 1].tick) *
+                                              SecondsPerTick(song.division, map[i - 1].microsecondsPerQuarter);
   }
   auto secondsAt = [&](uint64_t tick) {
     auto next = std::upper_bound(map.begin(), map.end(), tick,
                                  [](uint64_t t, const TempoChange& change) { return t < change.tick; });
     const TempoChange& segment = *(next - 1);
-    return segment.seconds + (tick - segment.tick) * SecondsPerTick(song.division, segment.microsecondsPerQuarter);
+    return segment.seconds + static_cast<double>(tick - segment.tick) *
+                                 SecondsPerTick(song.division, segment.microsecondsPerQuarter);
   };
 
   std::stable_sort(collected.events.begin(), collected.events.end(), [](const TrackEvent& a, const TrackEvent& b) {

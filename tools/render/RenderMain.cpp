@@ -34,13 +34,14 @@ int Fail(const std::string& message) {
 double CpuSeconds() {
   timespec now;
   clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-  return static_cast<double>(now.tv_sec) + now.tv_nsec * 1e-9;
+  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
 }
 
 // One line on the terminal, rewritten in place.
 void ShowProgress(long long done, long long total, double sampleRate) {
   const double percent = total > 0 ? 100.0 * static_cast<double>(done) / static_cast<double>(total) : 100.0;
-  std::fprintf(stderr, "\rrendering %5.1f%%  %7.1f of %.1f s", percent, done / sampleRate, total / sampleRate);
+  std::fprintf(stderr, "\rrendering %5.1f%%  %7.1f of %.1f s", percent, static_cast<double>(done) / sampleRate,
+               static_cast<double>(total) / sampleRate);
   if (done >= total) std::fprintf(stderr, "\n");
   std::fflush(stderr);
 }

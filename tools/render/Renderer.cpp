@@ -109,7 +109,8 @@ bool Renderer::Render(const MidiSong& song, WavWriter& writer,
   }
   const long long total = TotalFrames(song);
   if (static_cast<double>(total) > kMaxSeconds * settings_.sampleRate) {
-    error = "the song and its tail last " + std::to_string(static_cast<long long>(total / settings_.sampleRate)) +
+    const double seconds = static_cast<double>(total) / settings_.sampleRate;
+    error = "the song and its tail last " + std::to_string(static_cast<long long>(seconds)) +
             " s, longer than the limit of " + std::to_string(static_cast<long long>(kMaxSeconds)) + " s";
     return false;
   }
