@@ -1,12 +1,12 @@
 #include "shell/Sarn.h"
 
-#include "editor/EditorFactory.h"
 #include "editor/face/InstrumentControls.h"
 #include "params/ParameterChange.h"
 #include "params/ParameterTable.h"
 #include "plugin/ProgramFiles.h"
 #include "plugin/ProgramState.h"
 #include "plugin/vst2/PluginFactory.h"
+#include "shell/GraphicsEditor.h"
 #include "shell/VersionCheck.h"
 #include "raster/CachedFont.h"
 #include "raster/PngDecoder.h"
@@ -43,10 +43,12 @@ Sarn::Sarn(VstHostCallback host) : Synth(host, kNumParams, kNumPrograms) {
   mEngine.SetHost(this);
   ReadConfiguration();
   DefineParameters();
-  AttachEditor(CreatePlatformEditor(this, kFaceWidth, kFaceHeight).release());
+  auto* editor = new GraphicsEditor(*this, kFaceWidth, kFaceHeight);
+  mGraphics = &editor->Graphics();
+  AttachEditor(editor);
   RegisterFaceImages();
   RegisterFallbackFont();
-  mFace = BuildFace(*GetGUI(), this, this, kFaceVersionText, SARN_MAKER_WEB_HOST, SARN_MAKER_WEB_ADDRESS);
+  mFace = BuildFace(*mGraphics, &editor->Host(), this, kFaceVersionText, SARN_MAKER_WEB_HOST, SARN_MAKER_WEB_ADDRESS);
   ApplyAllParameters();
   LoadStartupPrograms();
 }
@@ -64,7 +66,7 @@ bool Sarn::LoadFactoryBank() {
 
 void Sarn::InitProgram() {
   LockGuard lock(Mutex());
-  if (IGraphics* editor = GetGUI()) {
+  if (PluginEditor* editor = GetGUI()) {
     for (int i = 0; i < NParams(); ++i) {
       const IPlugParam* param = GetParam(i);
       editor->ApplyParameterFromPlugin(i, param->ToNormalized(param->Default()), true);
@@ -122,7 +124,7 @@ void Sarn::Idle() {
     LockGuard lock(Mutex());
     changed = mEngine.TakeKeyboardDisplayFlag();
   }
-  IGraphics* editor = GetGUI();
+  IGraphics* editor = mGraphics;
   if (!changed || !editor || !editor->IsWindowOpen()) return;
   const int firstKey = kFaceControls - kKeyCount;
   for (int i = firstKey; i < editor->NControls(); ++i) editor->GetControl(i)->RequestRedraw();

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "plugin/Utf8Prefix.h"
 #include "plugin/vst2/HostIdentification.h"
-#include "raster/CachedFont.h"
 
 namespace {
 
@@ -26,7 +26,7 @@ constexpr int kMaxHostTextLength = 255;
 // always terminated.
 void CopyToHost(void* ptr, const char* text, int bytes) {
   char* out = static_cast<char*>(ptr);
-  const std::string fitting = LICE_Utf8Prefix(text ? text : "", static_cast<size_t>(bytes - 1));
+  const std::string fitting = Utf8Prefix(text ? text : "", static_cast<size_t>(bytes - 1));
   if (!fitting.empty()) std::memcpy(out, fitting.data(), fitting.size());
   out[fitting.size()] = 0;
 }
@@ -350,6 +350,7 @@ VstIntPtr IPlugVST::Dispatch(VstInt32 opcode, VstInt32 index, VstIntPtr value, v
 
     case effEditGetRect:
       if (ptr && GetGUI()) {
+        UpdateEditorRect();
         *static_cast<ERect**>(ptr) = &mEditRect;
         return 1;
       }
@@ -727,20 +728,20 @@ void IPlugVST::HostSpecificInit() {
 }
 
 void IPlugVST::UpdateEditorRect() {
-  const IGraphics* editor = GetGUI();
+  const PluginEditor* editor = GetGUI();
   if (!editor) return;
   mEditRect.top = 0;
   mEditRect.left = 0;
-  mEditRect.bottom = static_cast<VstInt16>(std::min(std::max(editor->Height(), 0), INT16_MAX));
-  mEditRect.right = static_cast<VstInt16>(std::min(std::max(editor->Width(), 0), INT16_MAX));
+  mEditRect.bottom = static_cast<VstInt16>(std::min(std::max(editor->WindowHeight(), 0), INT16_MAX));
+  mEditRect.right = static_cast<VstInt16>(std::min(std::max(editor->WindowWidth(), 0), INT16_MAX));
 }
 
-void IPlugVST::AttachEditor(IGraphics* editor) {
+void IPlugVST::AttachEditor(PluginEditor* editor) {
   IPlugBase::AttachEditor(editor);
   if (!GetGUI()) return;
   // Only an editor with a window layer is promised to the host; without one (the headless layer) hosts
   // show their own view of the parameters.
-  if (GetGUI()->BackendName()[0] != '\0') mAEffect.flags |= effFlagsHasEditor;
+  if (GetGUI()->HasWindow()) mAEffect.flags |= effFlagsHasEditor;
   UpdateEditorRect();
 }
 

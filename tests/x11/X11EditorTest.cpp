@@ -36,6 +36,7 @@
 extern char** environ;
 
 #include "editor/IControl.h"
+#include "editor/IGraphics.h"
 #include "editor/face/FaceLayout.h"
 #include "editor/face/InstrumentControls.h"
 #include "plugin/vst2/VstInterface.h"
@@ -315,9 +316,9 @@ class X11EditorTest : public ::testing::Test {
 
   // The reference face as the headless layer draws it.
   LICE_IBitmap* ReferenceFace() { return SnapshotFace(*reference, {}); }
-  IControl* ReferenceControl(int index) { return reference->GetGUI()->GetControl(index); }
+  IControl* ReferenceControl(int index) { return reference->Graphics()->GetControl(index); }
   int ControlOf(int parameter) {
-    IGraphics* g = reference->GetGUI();
+    IGraphics* g = reference->Graphics();
     for (int i = 0; i < g->NControls(); ++i) {
       if (g->GetControl(i)->ParameterIndex() == parameter) return i;
     }
@@ -325,7 +326,7 @@ class X11EditorTest : public ::testing::Test {
   }
   template <class T>
   int ControlOfType(int skip = 0) {
-    IGraphics* g = reference->GetGUI();
+    IGraphics* g = reference->Graphics();
     for (int i = 0; i < g->NControls(); ++i) {
       if (dynamic_cast<T*>(g->GetControl(i)) && skip-- == 0) return i;
     }
@@ -627,7 +628,7 @@ TEST_F(X11EditorTest, MouseDragButtonWheelAndKeysReachTheInstrument) {
 
   // A switch clicked once turns over.
   int button = -1;
-  for (int i = 0; i < reference->GetGUI()->NControls(); ++i) {
+  for (int i = 0; i < reference->Graphics()->NControls(); ++i) {
     if (ReferenceControl(i)->ParameterIndex() == 12 && ReferenceControl(i)->DrawRect().H() > 10) button = i;
   }
   ASSERT_GE(button, 0);
