@@ -10,31 +10,25 @@
 #include "shell/VersionCheck.h"
 #include "raster/CachedFont.h"
 #include "raster/PngDecoder.h"
-#include "resources/Version.h"
-#ifdef SARN_HAS_FACTORY_BANK
 #include "resources/FaceImages.h"
-#include "resources/FallbackFont.h"
 #include "resources/FactoryBank.h"
-#endif
+#include "resources/FallbackFont.h"
+#include "resources/Version.h"
 
 namespace {
 
 // The face's images are built into the module; the editor finds them by resource identifier.
 void RegisterFaceImages() {
-#ifdef SARN_HAS_FACTORY_BANK
   int count = 0;
   const EmbeddedImage* images = FaceImageData(count);
   for (int i = 0; i < count; ++i) RegisterEmbeddedPng(images[i].id, images[i].data, images[i].size);
-#endif
 }
 
 // Text stays visible on a system without the font families the face asks for.
 void RegisterFallbackFont() {
-#ifdef SARN_HAS_FACTORY_BANK
   size_t size = 0;
   const unsigned char* data = FallbackFontData(size);
   LICE_SetFallbackFont(data, size);
-#endif
 }
 
 }  // namespace
@@ -56,12 +50,8 @@ Sarn::Sarn(VstHostCallback host) : Synth(host, kNumParams, kNumPrograms) {
 void Sarn::DefineParameters() { DefineInstrumentParameters(GetParam(0)); }
 
 bool Sarn::LoadFactoryBank() {
-#ifdef SARN_HAS_FACTORY_BANK
   LockGuard lock(Mutex());
   return LoadBankImage(*this, FactoryBankData(), static_cast<int>(FactoryBankSize()));
-#else
-  return false;
-#endif
 }
 
 void Sarn::InitProgram() {
