@@ -1,5 +1,6 @@
-// The editor of the platform being built: the Windows window layer in the Windows modules, the X11
-// layer in the Linux module, and the headless layer in the Linux tests and tools.
+// The editor of the window layer the module or program links: the Windows layer in the Windows
+// modules and programs, the X11 layer in the Linux modules, the headless layer in the Linux tests and
+// tools. Each layer's library defines it.
 #pragma once
 
 #include <memory>

@@ -1,5 +1,5 @@
 // What the editor needs of the plug-in that owns it: parameter definitions and texts, edits with the
-// begin and end of a gesture, and the idle hook. The plug-in base implements it; the editor knows
+// begin and end of a gesture, and the idle hook. The shell adapts the plug-in base to it; the editor knows
 // nothing else of the plug-in, so it can be tested with a small stand-in.
 #pragma once
 

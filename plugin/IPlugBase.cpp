@@ -148,13 +148,13 @@ void IPlugBase::SetParameterFromEditor(int index, double normalized) {
   if (!param) return;
   // A host value still waiting for the next redraw tick is older than this edit: it must not be drawn
   // over the control the user has just moved.
-  if (mGraphics) mGraphics->DropPendingValue(index);
+  if (mEditor) mEditor->DropPendingValue(index);
   param->SetFromNormalized(normalized);
   NotifyHostOfParameterChange(index, normalized);
   ApplyParameter(index);
 }
 
-void IPlugBase::AttachEditor(IGraphics* editor) {
+void IPlugBase::AttachEditor(PluginEditor* editor) {
   if (!editor) return;
   LockGuard lock(mMutex);
   editor->AttachToPlugin(NParams());
@@ -162,49 +162,7 @@ void IPlugBase::AttachEditor(IGraphics* editor) {
     const IPlugParam& param = mParams[static_cast<size_t>(i)];
     editor->ApplyParameterFromPlugin(i, param.ToNormalized(param.Value()), true);
   }
-  if (editor != mGraphics.get()) mGraphics.reset(editor);
-}
-
-bool IPlugBase::DescribeParameter(int index, EditorParameter& parameter) const {
-  const IPlugParam* param = GetParam(index);
-  if (!param) return false;
-  parameter.minimum = param->Min();
-  parameter.maximum = param->Max();
-  parameter.shape = param->Shape();
-  parameter.isBoolean = param->Kind() == IPlugParam::kBoolean;
-  parameter.displayPrecision = param->DisplayPrecision();
-  parameter.negatedDisplay = false;
-  parameter.displayTexts.clear();
-  for (int i = 0; i < param->NDisplayTexts(); ++i) {
-    const IPlugParam::DisplayText* text = param->DisplayTextAt(i);
-    parameter.displayTexts.emplace_back(text->value, text->text);
-  }
-  return true;
-}
-
-std::string IPlugBase::ParameterDisplayText(int index) const {
-  LockGuard lock(mMutex);  // the host may be writing the value
-  const IPlugParam* param = GetParam(index);
-  if (!param) return {};
-  char text[kParamTextSize];
-  param->FormatValue(param->Value(), false, text, true);
-  return text;
-}
-
-std::string IPlugBase::ParameterLabel(int index) const {
-  const IPlugParam* param = GetParam(index);
-  return param ? param->UnitLabel() : "";
-}
-
-std::string IPlugBase::ParameterName(int index) const {
-  const IPlugParam* param = GetParam(index);
-  return param ? param->Name() : "";
-}
-
-double IPlugBase::ParameterValue(int index) const {
-  LockGuard lock(mMutex);  // the host may be writing the value
-  const IPlugParam* param = GetParam(index);
-  return param ? param->Value() : 0.0;
+  if (editor != mEditor.get()) mEditor.reset(editor);
 }
 
 void IPlugBase::SetLatency(int samples) {
@@ -212,9 +170,9 @@ void IPlugBase::SetLatency(int samples) {
 }
 
 void IPlugBase::RedrawParameterControls() {
-  if (!mGraphics) return;
+  if (!mEditor) return;
   for (int i = 0; i < NParams(); ++i) {
-    mGraphics->ApplyParameterFromPlugin(i, mParams[static_cast<size_t>(i)].Value(), false);
+    mEditor->ApplyParameterFromPlugin(i, mParams[static_cast<size_t>(i)].Value(), false);
   }
 }
 

@@ -7,12 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "editor/EditorHost.h"
-#include "editor/IGraphics.h"
 #include "engine/MidiMessage.h"
 #include "engine/TimeInfo.h"
 #include "params/IPlugParam.h"
 #include "plugin/DataChunk.h"
+#include "plugin/PluginEditor.h"
 #include "plugin/Preset.h"
 
 // Four characters packed with the first one in the most significant byte ('s','a','r','n' -> 0x7361726E).
@@ -40,8 +39,7 @@ struct AudioChannel {
   std::string label;
 };
 
-// The plug-in base is also what its editor sees of the plug-in (EditorHost).
-class IPlugBase : public EditorHost {
+class IPlugBase {
  public:
   static constexpr int kNameSize = 128;     // effect, product and vendor names, terminator included
   static constexpr int kMaxChannels = 64;   // larger counts in the channel string are refused
@@ -54,7 +52,7 @@ class IPlugBase : public EditorHost {
   IPlugBase& operator=(const IPlugBase&) = delete;
 
   // ---- Virtual operations, in slot order ----
-  ~IPlugBase() override;
+  virtual ~IPlugBase();
   // Any thread the host uses; the base only takes and releases the lock.
   virtual void Reset();
   // Moves parameter index's current value into the sound engine; caller holds the lock.
@@ -63,7 +61,8 @@ class IPlugBase : public EditorHost {
   virtual void RenderBlock(double** inputs, double** outputs, int frames);
   virtual void EditorOpened() {}
   virtual void EditorClosed() {}
-  void Idle() override {}
+  // The host's idle calls and the editor's quiet ticks.
+  virtual void Idle() {}
   virtual void Activate(bool on);
   // Base: passes the message through to the host.
   virtual void HandleMidiMessage(const MidiMessage& message);
@@ -84,12 +83,12 @@ class IPlugBase : public EditorHost {
   virtual void PrepareToClose() {}
   virtual void HostIdentified() {}
   // Editor thread, program initialisation and mapped MIDI controllers; takes the lock.
-  void SetParameterFromEditor(int index, double normalized) override;
+  virtual void SetParameterFromEditor(int index, double normalized);
 
   // Host side, implemented by the host binding.
-  void BeginParameterEdit(int index) override = 0;
+  virtual void BeginParameterEdit(int index) = 0;
   virtual void NotifyHostOfParameterChange(int index, double normalized) = 0;
-  void EndParameterEdit(int index) override = 0;
+  virtual void EndParameterEdit(int index) = 0;
   virtual void NotifyHostOfProgramChange() = 0;
   virtual bool IsRenderingOffline() = 0;
   virtual int64_t GetSamplePosition() = 0;
@@ -97,11 +96,12 @@ class IPlugBase : public EditorHost {
   virtual void GetTimeSignature(int& numerator, int& denominator) = 0;
   virtual void GetTransportInfo(TimeInfo& info) = 0;
   virtual int GetHost() = 0;
-  void ResizeEditor() override = 0;
+  // The editor changed size.
+  virtual void ResizeEditor() = 0;
   virtual void HostSpecificInit() = 0;
-  // Takes ownership. Under the lock: the editor's surfaces are created, every parameter's normalized
-  // value goes to the editor's controls and the editor is kept (a previous one is deleted).
-  virtual void AttachEditor(IGraphics* editor);
+  // Takes ownership. Under the lock: the editor is attached, every parameter's normalized value goes
+  // to it and the editor is kept (a previous one is deleted).
+  virtual void AttachEditor(PluginEditor* editor);
   virtual void SetLatency(int samples);
   virtual bool SendMidiMessage(const MidiMessage& message) = 0;
   virtual bool SendSysEx(const SysExMessage& message) = 0;
@@ -117,13 +117,6 @@ class IPlugBase : public EditorHost {
   virtual void PresetsChanged() {}
   virtual void SetSampleRate(double rate);
   virtual void SetBlockSize(int frames);
-
-  // ---- What the editor sees (EditorHost) ----
-  bool DescribeParameter(int index, EditorParameter& parameter) const override;
-  std::string ParameterDisplayText(int index) const override;
-  std::string ParameterLabel(int index) const override;
-  std::string ParameterName(int index) const override;
-  double ParameterValue(int index) const override;
 
   // ---- Parameters ----
   int NParams() const { return static_cast<int>(mParams.size()); }
@@ -208,7 +201,7 @@ class IPlugBase : public EditorHost {
   int GetBlockSize() const { return mBlockSize; }
   int GetLatency() const { return mLatency; }
   int GetTailSize() const { return mTailSize; }
-  IGraphics* GetGUI() const { return mGraphics.get(); }
+  PluginEditor* GetGUI() const { return mEditor.get(); }
 
   // The plug-in lock (recursive). The host binding and the shell hold it around every host call.
   std::recursive_mutex& Mutex() const { return mMutex; }
@@ -256,7 +249,7 @@ class IPlugBase : public EditorHost {
   int32_t mLatency = 0;
   int32_t mTailSize = 0;
   std::vector<IPlugParam> mParams;
-  std::unique_ptr<IGraphics> mGraphics;  // destroyed before the parameters it shows
+  std::unique_ptr<PluginEditor> mEditor;  // destroyed before the parameters it shows
   std::vector<Preset> mPresets;
   std::vector<AudioChannel> mInChannels;
   std::vector<AudioChannel> mOutChannels;

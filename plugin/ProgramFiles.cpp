@@ -9,7 +9,7 @@
 
 #include "plugin/FileAccess.h"
 #include "plugin/IPlugBase.h"
-#include "raster/CachedFont.h"
+#include "plugin/Utf8Prefix.h"
 
 namespace {
 
@@ -64,7 +64,7 @@ std::string NameField(const uint8_t* bytes, size_t offset) {
 
 // Cut before a character that does not fit whole, so that the file holds no half character.
 void StoreNameField(uint8_t* out, const char* name) {
-  const std::string fitting = LICE_Utf8Prefix(name, kProgramNameSize);
+  const std::string fitting = Utf8Prefix(name, kProgramNameSize);
   std::memset(out, 0, kProgramNameSize);
   std::memcpy(out, fitting.data(), fitting.size());
 }

@@ -1,40 +1,34 @@
 #include "shell/Sarn.h"
 
-#include "editor/EditorFactory.h"
 #include "editor/face/InstrumentControls.h"
 #include "params/ParameterChange.h"
 #include "params/ParameterTable.h"
 #include "plugin/ProgramFiles.h"
 #include "plugin/ProgramState.h"
 #include "plugin/vst2/PluginFactory.h"
+#include "shell/GraphicsEditor.h"
 #include "shell/VersionCheck.h"
 #include "raster/CachedFont.h"
 #include "raster/PngDecoder.h"
-#include "resources/Version.h"
-#ifdef SARN_HAS_FACTORY_BANK
 #include "resources/FaceImages.h"
-#include "resources/FallbackFont.h"
 #include "resources/FactoryBank.h"
-#endif
+#include "resources/FallbackFont.h"
+#include "resources/Version.h"
 
 namespace {
 
 // The face's images are built into the module; the editor finds them by resource identifier.
 void RegisterFaceImages() {
-#ifdef SARN_HAS_FACTORY_BANK
   int count = 0;
   const EmbeddedImage* images = FaceImageData(count);
   for (int i = 0; i < count; ++i) RegisterEmbeddedPng(images[i].id, images[i].data, images[i].size);
-#endif
 }
 
 // Text stays visible on a system without the font families the face asks for.
 void RegisterFallbackFont() {
-#ifdef SARN_HAS_FACTORY_BANK
   size_t size = 0;
   const unsigned char* data = FallbackFontData(size);
   LICE_SetFallbackFont(data, size);
-#endif
 }
 
 }  // namespace
@@ -43,11 +37,13 @@ Sarn::Sarn(VstHostCallback host) : Synth(host, kNumParams, kNumPrograms) {
   mEngine.SetHost(this);
   ReadConfiguration();
   DefineParameters();
-  AttachEditor(CreatePlatformEditor(this, kFaceWidth, kFaceHeight).release());
-  GetGUI()->SetUserScale(Settings().EditorSize());
+  auto* editor = new GraphicsEditor(*this, kFaceWidth, kFaceHeight);
+  mGraphics = &editor->Graphics();
+  AttachEditor(editor);
+  mGraphics->SetUserScale(Settings().EditorSize());
   RegisterFaceImages();
   RegisterFallbackFont();
-  mFace = BuildFace(*GetGUI(), this, this, kFaceVersionText, SARN_MAKER_WEB_HOST, SARN_MAKER_WEB_ADDRESS);
+  mFace = BuildFace(*mGraphics, &editor->Host(), this, kFaceVersionText, SARN_MAKER_WEB_HOST, SARN_MAKER_WEB_ADDRESS);
   ApplyAllParameters();
   LoadStartupPrograms();
 }
@@ -55,17 +51,13 @@ Sarn::Sarn(VstHostCallback host) : Synth(host, kNumParams, kNumPrograms) {
 void Sarn::DefineParameters() { DefineInstrumentParameters(GetParam(0)); }
 
 bool Sarn::LoadFactoryBank() {
-#ifdef SARN_HAS_FACTORY_BANK
   LockGuard lock(Mutex());
   return LoadBankImage(*this, FactoryBankData(), static_cast<int>(FactoryBankSize()));
-#else
-  return false;
-#endif
 }
 
 void Sarn::InitProgram() {
   LockGuard lock(Mutex());
-  if (IGraphics* editor = GetGUI()) {
+  if (PluginEditor* editor = GetGUI()) {
     for (int i = 0; i < NParams(); ++i) {
       const IPlugParam* param = GetParam(i);
       editor->ApplyParameterFromPlugin(i, param->ToNormalized(param->Default()), true);
@@ -123,7 +115,7 @@ void Sarn::Idle() {
     LockGuard lock(Mutex());
     changed = mEngine.TakeKeyboardDisplayFlag();
   }
-  IGraphics* editor = GetGUI();
+  IGraphics* editor = mGraphics;
   if (!changed || !editor || !editor->IsWindowOpen()) return;
   const int firstKey = kFaceControls - kKeyCount;
   for (int i = firstKey; i < editor->NControls(); ++i) editor->GetControl(i)->RequestRedraw();

@@ -28,6 +28,8 @@ class Sarn : public Synth {
   // The host's idle calls and the editor's quiet ticks: keys redrawn after notes changed.
   void Idle() override;
   const FaceHandles& Face() const { return mFace; }
+  // The editor core that shows the face; owned by the plug-in base with the editor.
+  IGraphics* Graphics() const { return mGraphics; }
 
   // Loads the factory bank stored in the module; false when it is missing or does not load.
   bool LoadFactoryBank() override;
@@ -42,6 +44,7 @@ class Sarn : public Synth {
  private:
   void DefineParameters();
 
+  IGraphics* mGraphics = nullptr;
   FaceHandles mFace;
   Engine mEngine;
 };

@@ -3,8 +3,9 @@
 #include <mutex>
 #include <string>
 
+#include "editor/IGraphics.h"
 #include "plugin/ProgramFiles.h"
-#include "raster/CachedFont.h"
+#include "plugin/Utf8Prefix.h"
 #include "shell/Synth.h"
 #include "shell/VersionCheck.h"
 
@@ -263,7 +264,7 @@ void Synth::SelectProgram(int index) {
 void Synth::RenameCurrentProgram(const std::string& name) {
   {
     LockGuard lock(Mutex());
-    ModifyCurrentPreset(LICE_Utf8Prefix(name, 256).c_str());
+    ModifyCurrentPreset(Utf8Prefix(name, 256).c_str());
   }
   NotifyHostOfProgramChange();
   ReportAllParameters();

@@ -48,7 +48,7 @@ if [ ! -f "$build/libpng/libpng.a" ]; then
   ar rcs "$build/libpng/libpng.a.tmp" "$build/libpng"/*.o
   mv "$build/libpng/libpng.a.tmp" "$build/libpng/libpng.a"
 fi
-libs="$build/plugin/libsarn_plugin.a $build/editor/libsarn_editor.a $build/raster/libsarn_raster.a
+libs="$build/plugin/libsarn_plugin.a $build/raster/libsarn_raster.a
   $build/params/libsarn_params.a $build/engine/libsarn_engine.a $build/libpng/libpng.a -lz -lfreetype -lfontconfig"
 
 compile() {  # output, sources, sanitizer flags

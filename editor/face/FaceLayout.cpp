@@ -3,6 +3,7 @@
 #include "editor/IGraphics.h"
 #include "editor/InstrumentHost.h"
 #include "editor/face/InstrumentControls.h"
+#include "params/ParameterTable.h"
 
 namespace {
 
@@ -60,73 +61,73 @@ constexpr FaceControl::Kind Button = FaceControl::kButton;
 
 // List indices 7 to 73.
 const FaceControl kParameterControls[] = {
-    {Knob, 3, 44, 100, kSliderWhiteH, H, 2.0},     // Attack
-    {Knob, 4, 192, 100, kSliderWhiteH, H, 2.0},    // Release
-    {Knob, 2, 336, 96, kKnob, V, 4.0},             // Tone
-    {Lamp, 5, 424, 80, kLedGreen, V, 0},           // String: Bass
-    {Button, 5, 412, 96, kButtonOrange, V, 0},
-    {Lamp, 6, 472, 80, kLedGreen, V, 0},           // String: Cello
-    {Button, 6, 460, 96, kButtonOrange, V, 0},
-    {Lamp, 7, 520, 80, kLedGreen, V, 0},           // String: Viola
-    {Button, 7, 508, 96, kButtonOrange, V, 0},
-    {Lamp, 8, 568, 80, kLedGreen, V, 0},           // String: Violin
-    {Button, 8, 556, 96, kButtonOrange, V, 0},
-    {Knob, 0, 44, 168, kSliderRedH, H, 2.0},       // Master Volume
-    {Knob, 9, 192, 168, kSliderRedH, H, 2.0},      // LFO Speed
-    {Knob, 10, 340, 168, kSliderRedH, H, 2.0},     // Mix String/Synth
-    {Knob, 11, 488, 168, kSliderRedH, H, 2.0},     // Bass Volume
-    {Lamp, 12, 52, 256, kLedRed, V, 0},            // Bass: Staccato
-    {Button, 12, 40, 272, kButtonOrange, V, 0},
-    {Lamp, 13, 100, 256, kLedRed, V, 0},           // Bass: 16'
-    {Button, 13, 88, 272, kButtonOrange, V, 0},
-    {Lamp, 14, 148, 256, kLedRed, V, 0},           // Bass: 8'
-    {Button, 14, 136, 272, kButtonOrange, V, 0},
-    {Lamp, 15, 196, 256, kLedRed, V, 0},           // Synth: 8'
-    {Button, 15, 184, 272, kButtonWhite, V, 0},
-    {Lamp, 16, 244, 256, kLedRed, V, 0},           // Synth: 4'
-    {Button, 16, 232, 272, kButtonWhite, V, 0},
-    {Lamp, 44, 334, 256, kLedRed, V, 0},           // Chorus: Slow
-    {Button, 44, 322, 272, kButtonGray, V, 0},
-    {Lamp, 45, 382, 256, kLedRed, V, 0},           // Synth: ADSR to VCA
-    {Button, 45, 370, 272, kButtonGray, V, 0},
-    {Lamp, 17, 472, 256, kLedRed, V, 0},           // Chorus: Synth
-    {Button, 17, 460, 272, kButtonOrange, V, 0},
-    {Lamp, 18, 520, 256, kLedRed, V, 0},           // Hollow Waveform
-    {Button, 18, 508, 272, kButtonOrange, V, 0},
-    {Lamp, 19, 568, 256, kLedGreen, V, 0},         // Single Trigger
-    {Button, 19, 556, 272, kButtonOrange, V, 0},
-    {Knob, 1, 75, 384, kSliderRedV, V, 2.0},       // Tune
-    {Knob, 20, 157, 384, kSliderWhiteV, V, 2.0},   // VCF Wheel
-    {Knob, 21, 197, 384, kSliderWhiteV, V, 2.0},   // VCF LFO
-    {Knob, 22, 237, 384, kSliderWhiteV, V, 2.0},   // VCF ADSR
-    {Knob, 23, 305, 384, kSliderRedV, V, 2.0},     // VCF Cutoff
-    {Knob, 24, 345, 384, kSliderRedV, V, 2.0},     // VCF Resonance
-    {Knob, 25, 427, 384, kSliderWhiteV, V, 2.0},   // Synth: Attack
-    {Knob, 26, 467, 384, kSliderWhiteV, V, 2.0},   // Synth: Decay
-    {Knob, 27, 507, 384, kSliderWhiteV, V, 2.0},   // Synth: Sustain
-    {Knob, 28, 547, 384, kSliderWhiteV, V, 2.0},   // Synth: Release
-    {Knob, 29, 640, 96, kKnob, V, 4.0},            // Pan String
-    {Knob, 30, 692, 96, kKnob, V, 4.0},            // Pan Synth
-    {Knob, 31, 668, 157, kKnob, V, 4.0},           // Pan Bass
-    {Knob, 32, 637, 276, kSliderRedV, V, 2.0},     // Phaser: Speed
-    {Knob, 33, 677, 276, kSliderWhiteV, V, 2.0},   // Phaser: Feedback
-    {Lamp, 34, 738, 276, kLedRed, V, 0},           // Phaser: String
-    {Button, 34, 710, 268, kButtonSmall, V, 0},
-    {Lamp, 35, 738, 316, kLedRed, V, 0},           // Phaser: Synth
-    {Button, 35, 710, 308, kButtonSmall, V, 0},
-    {Lamp, 36, 738, 356, kLedRed, V, 0},           // Phaser: Bass
-    {Button, 36, 710, 348, kButtonSmall, V, 0},
-    {Knob, 37, 637, 428, kSliderRedV, V, 2.0},     // Delay: Time
-    {Knob, 38, 677, 428, kSliderWhiteV, V, 2.0},   // Delay: Feedback
-    {Knob, 39, 717, 428, kSliderWhiteV, V, 2.0},   // Delay: Mix
-    {Lamp, 40, 666, 548, kLedGreen, V, 0},         // Delay: x2
-    {Button, 40, 638, 540, kButtonSmall, V, 0},
-    {Lamp, 41, 722, 548, kLedGreen, V, 0},         // Delay: Sync
-    {Button, 41, 694, 540, kButtonSmall, V, 0},
-    {Lamp, 42, 666, 588, kLedGreen, V, 0},         // Delay: Vibe
-    {Button, 42, 638, 580, kButtonSmall, V, 0},
-    {Lamp, 43, 722, 588, kLedGreen, V, 0},         // Delay: Ping-Pong
-    {Button, 43, 694, 580, kButtonSmall, V, 0},
+    {Knob, kAttack, 44, 100, kSliderWhiteH, H, 2.0},
+    {Knob, kRelease, 192, 100, kSliderWhiteH, H, 2.0},
+    {Knob, kTone, 336, 96, kKnob, V, 4.0},
+    {Lamp, kStringBass, 424, 80, kLedGreen, V, 0},
+    {Button, kStringBass, 412, 96, kButtonOrange, V, 0},
+    {Lamp, kStringCello, 472, 80, kLedGreen, V, 0},
+    {Button, kStringCello, 460, 96, kButtonOrange, V, 0},
+    {Lamp, kStringViola, 520, 80, kLedGreen, V, 0},
+    {Button, kStringViola, 508, 96, kButtonOrange, V, 0},
+    {Lamp, kStringViolin, 568, 80, kLedGreen, V, 0},
+    {Button, kStringViolin, 556, 96, kButtonOrange, V, 0},
+    {Knob, kMasterVolume, 44, 168, kSliderRedH, H, 2.0},
+    {Knob, kLfoSpeed, 192, 168, kSliderRedH, H, 2.0},
+    {Knob, kMixStringSynth, 340, 168, kSliderRedH, H, 2.0},
+    {Knob, kBassVolume, 488, 168, kSliderRedH, H, 2.0},
+    {Lamp, kBassStaccato, 52, 256, kLedRed, V, 0},
+    {Button, kBassStaccato, 40, 272, kButtonOrange, V, 0},
+    {Lamp, kBass16, 100, 256, kLedRed, V, 0},
+    {Button, kBass16, 88, 272, kButtonOrange, V, 0},
+    {Lamp, kBass8, 148, 256, kLedRed, V, 0},
+    {Button, kBass8, 136, 272, kButtonOrange, V, 0},
+    {Lamp, kSynth8, 196, 256, kLedRed, V, 0},
+    {Button, kSynth8, 184, 272, kButtonWhite, V, 0},
+    {Lamp, kSynth4, 244, 256, kLedRed, V, 0},
+    {Button, kSynth4, 232, 272, kButtonWhite, V, 0},
+    {Lamp, kChorusSlow, 334, 256, kLedRed, V, 0},
+    {Button, kChorusSlow, 322, 272, kButtonGray, V, 0},
+    {Lamp, kSynthAdsrToVca, 382, 256, kLedRed, V, 0},
+    {Button, kSynthAdsrToVca, 370, 272, kButtonGray, V, 0},
+    {Lamp, kChorusSynth, 472, 256, kLedRed, V, 0},
+    {Button, kChorusSynth, 460, 272, kButtonOrange, V, 0},
+    {Lamp, kHollowWaveform, 520, 256, kLedRed, V, 0},
+    {Button, kHollowWaveform, 508, 272, kButtonOrange, V, 0},
+    {Lamp, kSingleTrigger, 568, 256, kLedGreen, V, 0},
+    {Button, kSingleTrigger, 556, 272, kButtonOrange, V, 0},
+    {Knob, kTune, 75, 384, kSliderRedV, V, 2.0},
+    {Knob, kVcfWheel, 157, 384, kSliderWhiteV, V, 2.0},
+    {Knob, kVcfLfo, 197, 384, kSliderWhiteV, V, 2.0},
+    {Knob, kVcfAdsr, 237, 384, kSliderWhiteV, V, 2.0},
+    {Knob, kVcfCutoff, 305, 384, kSliderRedV, V, 2.0},
+    {Knob, kVcfResonance, 345, 384, kSliderRedV, V, 2.0},
+    {Knob, kSynthAttack, 427, 384, kSliderWhiteV, V, 2.0},
+    {Knob, kSynthDecay, 467, 384, kSliderWhiteV, V, 2.0},
+    {Knob, kSynthSustain, 507, 384, kSliderWhiteV, V, 2.0},
+    {Knob, kSynthRelease, 547, 384, kSliderWhiteV, V, 2.0},
+    {Knob, kPanString, 640, 96, kKnob, V, 4.0},
+    {Knob, kPanSynth, 692, 96, kKnob, V, 4.0},
+    {Knob, kPanBass, 668, 157, kKnob, V, 4.0},
+    {Knob, kPhaserSpeed, 637, 276, kSliderRedV, V, 2.0},
+    {Knob, kPhaserFeedback, 677, 276, kSliderWhiteV, V, 2.0},
+    {Lamp, kPhaserString, 738, 276, kLedRed, V, 0},
+    {Button, kPhaserString, 710, 268, kButtonSmall, V, 0},
+    {Lamp, kPhaserSynth, 738, 316, kLedRed, V, 0},
+    {Button, kPhaserSynth, 710, 308, kButtonSmall, V, 0},
+    {Lamp, kPhaserBass, 738, 356, kLedRed, V, 0},
+    {Button, kPhaserBass, 710, 348, kButtonSmall, V, 0},
+    {Knob, kDelayTime, 637, 428, kSliderRedV, V, 2.0},
+    {Knob, kDelayFeedback, 677, 428, kSliderWhiteV, V, 2.0},
+    {Knob, kDelayMix, 717, 428, kSliderWhiteV, V, 2.0},
+    {Lamp, kDelayX2, 666, 548, kLedGreen, V, 0},
+    {Button, kDelayX2, 638, 540, kButtonSmall, V, 0},
+    {Lamp, kDelaySync, 722, 548, kLedGreen, V, 0},
+    {Button, kDelaySync, 694, 540, kButtonSmall, V, 0},
+    {Lamp, kDelayVibe, 666, 588, kLedGreen, V, 0},
+    {Button, kDelayVibe, 638, 580, kButtonSmall, V, 0},
+    {Lamp, kDelayPingPong, 722, 588, kLedGreen, V, 0},
+    {Button, kDelayPingPong, 694, 580, kButtonSmall, V, 0},
 };
 
 const FaceImage& FindImage(int id) {

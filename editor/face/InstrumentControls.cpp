@@ -7,6 +7,7 @@
 #include "editor/IGraphics.h"
 #include "editor/InstrumentHost.h"
 #include "editor/PopupMenu.h"
+#include "params/ParameterTable.h"
 #include "raster/CachedFont.h"
 
 // ---- Push button ----

@@ -27,8 +27,6 @@ class IKLUtilityKick : public IContactControl {
  public:
   static constexpr int kPreviousProgram = -62;
   static constexpr int kNextProgram = -63;
-  static constexpr int kChorusSynth = 17;
-  static constexpr int kChorusSlow = 44;
 
   // index: a parameter number or one of the program commands.
   IKLUtilityKick(EditorHost* plug, InstrumentHost* instrument, int x, int y, int index, const BitmapStrip& strip);

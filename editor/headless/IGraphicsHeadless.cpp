@@ -145,8 +145,7 @@ std::string IGraphicsHeadless::HostProgramFolder() { return RunningProgramFolder
 
 std::string IGraphicsHeadless::ModuleFolder() { return ThisModuleFolder(); }
 
-// The editor of programs built from the libraries (tests and tools). Weak: the Linux module links the
-// X11 layer's factory, which takes its place there.
-__attribute__((weak)) std::unique_ptr<IGraphics> CreatePlatformEditor(EditorHost* plug, int width, int height) {
+// The editor of the Linux tests and tools, which link this layer.
+std::unique_ptr<IGraphics> CreatePlatformEditor(EditorHost* plug, int width, int height) {
   return std::make_unique<IGraphicsHeadless>(plug, width, height);
 }

@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "editor/IGraphics.h"
-#include "editor/face/FaceLayout.h"
 
 class IGraphicsHeadless : public IGraphics {
  public:
@@ -35,7 +34,8 @@ class IGraphicsHeadless : public IGraphics {
     int parameter = -1;
   };
 
-  explicit IGraphicsHeadless(EditorHost* plug = nullptr, int width = kFaceWidth, int height = kFaceHeight)
+  // Without a size it only answers the platform services (message boxes, dialogs, menus).
+  explicit IGraphicsHeadless(EditorHost* plug = nullptr, int width = 0, int height = 0)
       : IGraphics(plug, width, height) {}
 
   // ---- Script ----

@@ -212,7 +212,7 @@ void Lv2Plugin::ApplyControlPorts() {
     if (param->Kind() != IPlugParam::kContinuous && param->Step() > 0.0) {
       plain = param->Min() + std::round((plain - param->Min()) / param->Step()) * param->Step();
     }
-    if (IGraphics* editor = plug->GetGUI()) editor->ApplyParameterFromPlugin(i, plain, false);
+    if (PluginEditor* editor = plug->GetGUI()) editor->ApplyParameterFromPlugin(i, plain, false);
     param->SetPlainClamped(plain);
     plug->ApplyParameter(i);
   }

@@ -30,7 +30,7 @@ Lv2Ui* Lv2Ui::Create(LV2UI_Write_Function write, LV2UI_Controller controller, LV
   AEffect* effect = plugin->Effect();
   if (effect->dispatcher(effect, effEditOpen, 0, 0, parent, 0.0f) != 1) return nullptr;
   auto* ui = new Lv2Ui(plugin, write, controller, static_cast<const LV2UI_Touch*>(FindFeature(features, LV2_UI__touch)));
-  IGraphics* editor = plugin->Plug()->GetGUI();
+  PluginEditor* editor = plugin->Plug()->GetGUI();
   *widget = editor->NativeWindow();
   ui->mResize = static_cast<const LV2UI_Resize*>(FindFeature(features, LV2_UI__resize));
   if (ui->mResize) ui->mResize->ui_resize(ui->mResize->handle, editor->WindowWidth(), editor->WindowHeight());
@@ -65,7 +65,7 @@ void Lv2Ui::PortEvent(uint32_t port, uint32_t size, uint32_t format, const void*
   // The face shows what the plug-in will take; the echo of our own write, or a host value the
   // plug-in keeps its own over (a restored state's), leaves it as it is.
   if (!mPlugin->WillTake(parameter, value)) return;
-  if (IGraphics* editor = mPlugin->Plug()->GetGUI()) editor->ApplyParameterFromPlugin(parameter, value, false);
+  if (PluginEditor* editor = mPlugin->Plug()->GetGUI()) editor->ApplyParameterFromPlugin(parameter, value, false);
 }
 
 int Lv2Ui::Idle() {

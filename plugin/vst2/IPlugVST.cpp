@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "plugin/Utf8Prefix.h"
 #include "plugin/vst2/HostIdentification.h"
-#include "raster/CachedFont.h"
 
 namespace {
 
@@ -29,7 +29,7 @@ constexpr int kMaxHostTextLength = 255;
 // always terminated.
 void CopyToHost(void* ptr, const char* text, int bytes) {
   char* out = static_cast<char*>(ptr);
-  const std::string fitting = LICE_Utf8Prefix(text ? text : "", static_cast<size_t>(bytes - 1));
+  const std::string fitting = Utf8Prefix(text ? text : "", static_cast<size_t>(bytes - 1));
   if (!fitting.empty()) std::memcpy(out, fitting.data(), fitting.size());
   out[fitting.size()] = 0;
 }
@@ -157,7 +157,7 @@ VstIntPtr VST_CALLBACK IPlugVST::VSTDispatcher(AEffect* effect, VstInt32 opcode,
   }
   // Asking the screen for its scale may mean a round trip to the display server: done before the
   // lock is taken (the answer is kept).
-  if ((opcode == effEditGetRect || opcode == effEditOpen) && plug->GetGUI()) plug->GetGUI()->WantedScale();
+  if ((opcode == effEditGetRect || opcode == effEditOpen) && plug->GetGUI()) plug->GetGUI()->WindowWidth();
   VstIntPtr result = 0;
   {
     LockGuard lock(plug->Mutex());
@@ -744,7 +744,7 @@ void IPlugVST::HostSpecificInit() {
 }
 
 void IPlugVST::UpdateEditorRect() {
-  IGraphics* editor = GetGUI();
+  PluginEditor* editor = GetGUI();
   if (!editor) return;
   mEditRect.top = 0;
   mEditRect.left = 0;
@@ -752,12 +752,12 @@ void IPlugVST::UpdateEditorRect() {
   mEditRect.right = static_cast<VstInt16>(std::min(std::max(editor->WindowWidth(), 0), INT16_MAX));
 }
 
-void IPlugVST::AttachEditor(IGraphics* editor) {
+void IPlugVST::AttachEditor(PluginEditor* editor) {
   IPlugBase::AttachEditor(editor);
   if (!GetGUI()) return;
   // Only an editor with a window layer is promised to the host; without one (the headless layer) hosts
   // show their own view of the parameters.
-  if (GetGUI()->BackendName()[0] != '\0') mAEffect.flags |= effFlagsHasEditor;
+  if (GetGUI()->HasWindow()) mAEffect.flags |= effFlagsHasEditor;
   UpdateEditorRect();
 }
 

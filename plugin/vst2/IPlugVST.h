@@ -46,7 +46,7 @@ class IPlugVST : public IPlugBase {
   void ResizeEditor() override;
   // Once per instance, at effOpen.
   void HostSpecificInit() override;
-  void AttachEditor(IGraphics* editor) override;
+  void AttachEditor(PluginEditor* editor) override;
   void SetLatency(int samples) override;
   bool SendMidiMessage(const MidiMessage& message) override;
   bool SendSysEx(const SysExMessage& message) override;

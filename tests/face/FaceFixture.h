@@ -41,7 +41,7 @@ class FaceTest : public ::testing::Test {
     setenv("XDG_CONFIG_HOME", root.c_str(), 1);
     gHostLog = &log;
     sarn = std::make_unique<Sarn>(LoggingHost);
-    editor = static_cast<IGraphicsHeadless*>(sarn->GetGUI());
+    editor = static_cast<IGraphicsHeadless*>(sarn->Graphics());
     ASSERT_NE(editor, nullptr);
     editor->PaintAll();
     log = HostLog();

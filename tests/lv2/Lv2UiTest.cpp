@@ -29,6 +29,7 @@
 #include <vector>
 
 #include "editor/IControl.h"
+#include "editor/IGraphics.h"
 #include "editor/face/FaceLayout.h"
 #include "editor/face/InstrumentControls.h"
 #include "params/ParameterTable.h"
@@ -205,7 +206,7 @@ class Lv2UiTest : public ::testing::Test {
   }
 
   IControl* ReferenceControl(int parameter) {
-    IGraphics* g = reference->GetGUI();
+    IGraphics* g = reference->Graphics();
     for (int i = 0; i < g->NControls(); ++i) {
       if (g->GetControl(i)->ParameterIndex() == parameter) return g->GetControl(i);
     }
@@ -294,7 +295,7 @@ TEST_F(Lv2UiTest, ShowsTheFaceAndTellsTheHostWhatTheEditorDoes) {
 
   // A key of the on-screen keyboard sounds while it is held.
   int key = -1;
-  IGraphics* g = reference->GetGUI();
+  IGraphics* g = reference->Graphics();
   for (int i = 0, keys = 0; i < g->NControls() && key < 0; ++i) {
     if (dynamic_cast<IKLKey*>(g->GetControl(i)) && keys++ == 20) key = i;
   }

@@ -9,9 +9,8 @@
 namespace {
 
 // Records what the plug-in base pushes into the editor.
-class FakeEditor : public IGraphics {
+class FakeEditor : public PluginEditor {
  public:
-  FakeEditor() : IGraphics(nullptr, 772, 620) {}
   void ApplyParameterFromPlugin(int index, double value, bool normalized) override {
     pushed.push_back({index, value, normalized});
   }
@@ -19,6 +18,15 @@ class FakeEditor : public IGraphics {
     ++surfaces;
     attachedCount = parameterCount;
   }
+  void DropPendingValue(int) override {}
+  bool HasWindow() const override { return false; }
+  int WindowWidth() const override { return 772; }
+  int WindowHeight() const override { return 620; }
+  void SetHostScale(double) override {}
+  bool OpenWindow(void*) override { return false; }
+  void CloseWindow() override {}
+  void CloseAllWindows() override {}
+  void* NativeWindow() const override { return nullptr; }
 
   struct Push {
     int index;

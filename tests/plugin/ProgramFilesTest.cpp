@@ -206,6 +206,25 @@ TEST(ProgramFiles, TwentyEightCharacterName) {
   EXPECT_EQ(Text(longer.data() + 28, 28), name);
 }
 
+TEST(ProgramFiles, NameFieldHoldsNoHalfCharacter) {
+  const std::string prefix(26, 'A');
+  const struct {
+    std::string name;
+    std::string stored;
+  } cases[] = {
+      {prefix + "\xC3\xA9", prefix + "\xC3\xA9"},                    // ends exactly at byte 28
+      {prefix + "B\xC3\xA9", prefix + "B"},                          // the second byte would not fit
+      {prefix + "\xE2\x82\xAC", prefix},                             // three bytes from byte 27
+      {prefix.substr(1) + "\xF0\x9F\x8E\xB5", prefix.substr(1)},     // four bytes from byte 26
+  };
+  for (const auto& c : cases) {
+    TestPlug source;
+    source.ModifyCurrentPreset(c.name.c_str());
+    const std::vector<uint8_t> file = Encode(false, source);
+    EXPECT_EQ(Text(file.data() + 28, 28), c.stored + std::string(28 - c.stored.size(), '\0')) << c.name;
+  }
+}
+
 TEST(ProgramFiles, ProgramFilesRefused) {
   TestPlug source;
   source.SetDistinctValues(4);

@@ -11,13 +11,19 @@
 namespace {
 
 // Stands in for the editor: counts what the binding asks of it; a window opens for any parent.
-class TestEditor final : public IGraphics {
+class TestEditor final : public PluginEditor {
  public:
-  TestEditor() : IGraphics(nullptr, kTestEditorWidth, kTestEditorHeight) {}
+  void AttachToPlugin(int) override {}
   void ApplyParameterFromPlugin(int, double, bool) override { ++updates; }
-  const char* BackendName() const override { return "Test"; }
+  void DropPendingValue(int) override {}
+  bool HasWindow() const override { return true; }
+  int WindowWidth() const override { return kTestEditorWidth; }
+  int WindowHeight() const override { return kTestEditorHeight; }
+  void SetHostScale(double) override {}
   bool OpenWindow(void* parent) override { return parent != nullptr; }
   void CloseWindow() override {}
+  void CloseAllWindows() override {}
+  void* NativeWindow() const override { return nullptr; }
 
   int updates = 0;
 };

@@ -37,6 +37,7 @@
 extern char** environ;
 
 #include "editor/IControl.h"
+#include "editor/IGraphics.h"
 #include "editor/face/FaceLayout.h"
 #include "editor/face/InstrumentControls.h"
 #include "editor/headless/IGraphicsHeadless.h"
@@ -317,9 +318,9 @@ class X11EditorTest : public ::testing::Test {
 
   // The reference face as the headless layer draws it.
   LICE_IBitmap* ReferenceFace() { return SnapshotFace(*reference, {}); }
-  IControl* ReferenceControl(int index) { return reference->GetGUI()->GetControl(index); }
+  IControl* ReferenceControl(int index) { return reference->Graphics()->GetControl(index); }
   int ControlOf(int parameter) {
-    IGraphics* g = reference->GetGUI();
+    IGraphics* g = reference->Graphics();
     for (int i = 0; i < g->NControls(); ++i) {
       if (g->GetControl(i)->ParameterIndex() == parameter) return i;
     }
@@ -327,7 +328,7 @@ class X11EditorTest : public ::testing::Test {
   }
   template <class T>
   int ControlOfType(int skip = 0) {
-    IGraphics* g = reference->GetGUI();
+    IGraphics* g = reference->Graphics();
     for (int i = 0; i < g->NControls(); ++i) {
       if (dynamic_cast<T*>(g->GetControl(i)) && skip-- == 0) return i;
     }
@@ -630,7 +631,7 @@ TEST_F(X11EditorTest, MouseDragButtonWheelAndKeysReachTheInstrument) {
 
   // A switch clicked once turns over.
   int button = -1;
-  for (int i = 0; i < reference->GetGUI()->NControls(); ++i) {
+  for (int i = 0; i < reference->Graphics()->NControls(); ++i) {
     if (ReferenceControl(i)->ParameterIndex() == 12 && ReferenceControl(i)->DrawRect().H() > 10) button = i;
   }
   ASSERT_GE(button, 0);
@@ -695,7 +696,7 @@ TEST_F(X11EditorTest, AtXftDpi192TheEditorOpensAtTwiceTheSizeAndDragsInFaceUnits
   EXPECT_EQ(editorWindow.width, 1544);
   EXPECT_EQ(editorWindow.height, 1240);
 
-  reference->GetGUI()->SetUserScale(200);
+  reference->Graphics()->SetUserScale(200);
   LICE_IBitmap* face = ReferenceFace();
   ASSERT_NE(face, nullptr);
   ASSERT_EQ(face->Width(), 1544);
@@ -709,7 +710,7 @@ TEST_F(X11EditorTest, AtXftDpi192TheEditorOpensAtTwiceTheSizeAndDragsInFaceUnits
   const int cy = (c.top + c.bottom) / 2;
   MouseMods left;
   left.left = true;
-  auto* headless = static_cast<IGraphicsHeadless*>(reference->GetGUI());
+  auto* headless = static_cast<IGraphicsHeadless*>(reference->Graphics());
   headless->MouseDown(cx, cy, left);
   for (int step = 1; step <= 4; ++step) headless->MouseMove(cx, cy - 10 * step, left);
   headless->MouseUp(cx, cy - 40, MouseMods());

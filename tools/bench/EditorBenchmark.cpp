@@ -28,7 +28,7 @@ intptr_t SilentHost(AEffect*, int32_t, int32_t, intptr_t, void*, float) { return
 
 struct Instance {
   explicit Instance(int percent = 100) : sarn(std::make_unique<Sarn>(SilentHost)) {
-    editor = static_cast<IGraphicsHeadless*>(sarn->GetGUI());
+    editor = static_cast<IGraphicsHeadless*>(sarn->Graphics());
     editor->SetUserScale(percent);
     editor->PaintAll();
   }
@@ -113,7 +113,7 @@ int main(int argc, char** argv) {
   const double firstCpuMs = 1000.0 * static_cast<double>(std::clock() - cpuStart) / CLOCKS_PER_SEC;
   const int builtDecodes = PngDecodeCount();
   const auto paintStart = std::chrono::steady_clock::now();
-  static_cast<IGraphicsHeadless*>(first->GetGUI())->PaintAll();
+  static_cast<IGraphicsHeadless*>(first->Graphics())->PaintAll();
   const double paintMs =
       std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - paintStart).count();
   const int paintDecodes = PngDecodeCount() - builtDecodes;

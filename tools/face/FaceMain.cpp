@@ -149,7 +149,7 @@ int main(int argc, char** argv) {
     }
     sarn.SelectProgram(index);
   }
-  if (sarn.GetGUI()) sarn.GetGUI()->SetUserScale(scale);
+  if (sarn.Graphics()) sarn.Graphics()->SetUserScale(scale);
   LICE_IBitmap* face = SnapshotFace(sarn, clicks);
   if (!face || !WriteRgbPng(*face, out)) {
     std::fprintf(stderr, "sarn-face: cannot write %s\n", out.c_str());

@@ -10,7 +10,7 @@
 #include "shell/Sarn.h"
 
 LICE_IBitmap* SnapshotFace(Sarn& sarn, const std::vector<FaceClick>& clicks) {
-  auto* editor = dynamic_cast<IGraphicsHeadless*>(sarn.GetGUI());
+  auto* editor = dynamic_cast<IGraphicsHeadless*>(sarn.Graphics());
   if (!editor) return nullptr;
   editor->Tick();
   for (const FaceClick& click : clicks) {

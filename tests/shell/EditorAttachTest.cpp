@@ -1,6 +1,7 @@
 // The editor attached to a plug-in, seen through the VST2 descriptor as a host sees it.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <vector>
 
 #include "editor/StandardControls.h"
@@ -9,6 +10,7 @@
 #include "params/ParameterTable.h"
 #include "plugin/vst2/IPlugVST.h"
 #include "raster/Bitmap.h"
+#include "shell/GraphicsEditor.h"
 
 namespace {
 
@@ -21,14 +23,21 @@ intptr_t Recorder(AEffect*, int32_t opcode, int32_t, intptr_t, void*, float) {
   return 0;
 }
 
+std::unique_ptr<IGraphics> MakeHeadless(EditorHost* host, int width, int height) {
+  return std::make_unique<IGraphicsHeadless>(host, width, height);
+}
+
 class EditedPlug : public IPlugVST {
  public:
   EditedPlug() : IPlugVST(Recorder, "0-2", kNumParams, 4, "Sarn", "", "Kelmor Music", 1, 0x10004, true, true) {
     DefineInstrumentParameters(GetParam(0));
-    editor = new IGraphicsHeadless(this);
-    AttachEditor(editor);
+    auto* attached = new GraphicsEditor(*this, kFaceWidth, kFaceHeight, MakeHeadless);
+    editor = static_cast<IGraphicsHeadless*>(&attached->Graphics());
+    host = &attached->Host();
+    AttachEditor(attached);
   }
   IGraphicsHeadless* editor;
+  EditorHost* host;
 };
 
 TEST(EditorAttach, ASliderGestureReachesTheHostAsBeginAutomateEnd) {
@@ -50,7 +59,7 @@ TEST(EditorAttach, ASliderGestureReachesTheHostAsBeginAutomateEnd) {
   strip.width = 10;
   strip.height = 96 * 65;
   strip.frames = 65;
-  plug.editor->AddControl(new IKnobMultiControl(&plug, 75, 384, kTune, strip, IKnobControl::kVertical, 2.0));
+  plug.editor->AddControl(new IKnobMultiControl(plug.host, 75, 384, kTune, strip, IKnobControl::kVertical, 2.0));
   plug.editor->Tick();
   const double before = plug.GetParam(kTune)->Value();
 
