@@ -62,23 +62,44 @@ for target in program_state bank_chunk program_file bank_file bank_image midi_fi
 done
 "$build/fuzz_seeds" "$build/corpus"
 
-status=0
-for target in $targets; do
+# One target: compiled, run, and its figures written to its own report, so that two can run at once.
+fuzz_target() {
+  target=$1
+  report="$build/fuzz_$target.report"
+  echo 1 >"$build/fuzz_$target.status"
   source=$(echo "$target" | awk -F_ '{ for (i = 1; i <= NF; i++) printf "%s", toupper(substr($i, 1, 1)) substr($i, 2) }')
   compile "$build/fuzz_$target" "$root/tests/fuzz/Fuzz$source.cpp $(target_sources "$target")" \
-    "-fsanitize=fuzzer,address,undefined"
+    "-fsanitize=fuzzer,address,undefined" >"$report" 2>&1 || return 1
   # No single allocation of the PNG decoder may exceed what an input of up to 4 KB can honestly need
   # (the largest, a 1-bit image inflated 1032 to 1 into 32-bit pixels, is 135 MB).
   limit=""
   [ "$target" = png ] && limit="-malloc_limit_mb=160"
-  echo "== fuzz_$target $options $limit"
-  if ! "$build/fuzz_$target" $options $limit -print_final_stats=1 -artifact_prefix="$build/crash_${target}_" \
+  echo "== fuzz_$target $options $limit" >>"$report"
+  if "$build/fuzz_$target" $options $limit -print_final_stats=1 -artifact_prefix="$build/crash_${target}_" \
       "$build/corpus/$target" 2>"$build/fuzz_$target.log"; then
-    echo "fuzz_$target FAILED, see $build/fuzz_$target.log"
-    status=1
+    echo 0 >"$build/fuzz_$target.status"
+  else
+    echo "fuzz_$target FAILED, see $build/fuzz_$target.log" >>"$report"
   fi
   # Inputs run, speed, coverage (edges) and memory of the run.
   grep -E '^(Done [0-9]+ runs|#[0-9]+[[:space:]]+DONE|stat::number_of_executed_units|stat::average_exec_per_sec|stat::peak_rss_mb)' \
-    "$build/fuzz_$target.log" || true
+    "$build/fuzz_$target.log" >>"$report" || true
+}
+
+# Two targets at a time (each fuzzer runs on one thread), the reports in the order of the list.
+running=0
+for target in $targets; do
+  fuzz_target "$target" &
+  running=$((running + 1))
+  if [ $running -eq 2 ]; then
+    wait
+    running=0
+  fi
+done
+wait
+status=0
+for target in $targets; do
+  cat "$build/fuzz_$target.report"
+  [ "$(cat "$build/fuzz_$target.status")" = 0 ] || { echo "fuzz_$target FAILED" >&2; status=1; }
 done
 exit $status

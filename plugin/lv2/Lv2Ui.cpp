@@ -74,7 +74,7 @@ int Lv2Ui::Idle() {
   PassEditsToHost();
   // The editor took a new scale: the host's frame follows the window.
   if (mPlugin->TakeWindowResized() && mResize) {
-    IGraphics* editor = mPlugin->Plug()->GetGUI();
+    const PluginEditor* editor = mPlugin->Plug()->GetGUI();
     mResize->ui_resize(mResize->handle, editor->WindowWidth(), editor->WindowHeight());
   }
   return 0;

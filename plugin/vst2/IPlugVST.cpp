@@ -202,7 +202,7 @@ void IPlugVST::DeliverHostEdits() {
         CallHost(audioMasterUpdateDisplay);
         break;
       case HostEditQueue::kResize:
-        if (IGraphics* editor = GetGUI()) {
+        if (const PluginEditor* editor = GetGUI()) {
           CallHost(audioMasterSizeWindow, editor->WindowWidth(), editor->WindowHeight());
         }
         break;

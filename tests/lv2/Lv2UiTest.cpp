@@ -36,7 +36,7 @@
 #include "plugin/lv2/Lv2Uris.h"
 #include "raster/Bitmap.h"
 #include "shell/Sarn.h"
-#include "tests/x11/XvfbEnvironment.h"
+#include "tests/window/x11/XvfbEnvironment.h"
 #include "tools/face/FaceSnapshot.h"
 
 namespace {

@@ -19,6 +19,7 @@
 #include "editor/headless/IGraphicsHeadless.h"
 #include "params/ParameterTable.h"
 #include "raster/PngDecoder.h"
+#include "shell/PlugEditorHost.h"
 #include "shell/Sarn.h"
 #include "tools/ToolVersion.h"
 
@@ -138,10 +139,11 @@ int main(int argc, char** argv) {
       const double instanceMb = static_cast<double>(HeapInUse() - heap) / (1024.0 * 1024.0);
       // The face alone: another editor with the same controls on the same instrument, painted.
       heap = HeapInUse();
-      IGraphicsHeadless editor(shared.sarn.get());
+      PlugEditorHost host(*shared.sarn);
+      IGraphicsHeadless editor(&host, kFaceWidth, kFaceHeight);
       editor.AttachToPlugin(kNumParams);
       editor.SetUserScale(percent);
-      BuildFace(editor, shared.sarn.get(), shared.sarn.get(), "", "", "");
+      BuildFace(editor, &host, shared.sarn.get(), "", "", "");
       editor.PaintAll();
       std::printf("at %d %%: a further instance %.2f MB of heap beyond the shared images, its face %.2f MB\n",
                   percent, instanceMb, static_cast<double>(HeapInUse() - heap) / (1024.0 * 1024.0));

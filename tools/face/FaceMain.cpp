@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "editor/DisplayScale.h"
+#include "editor/IGraphics.h"
 #include "editor/face/FaceLayout.h"
 #include "shell/Sarn.h"
 #include "tools/ToolVersion.h"

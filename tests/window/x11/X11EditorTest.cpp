@@ -44,7 +44,7 @@ extern char** environ;
 #include "plugin/vst2/VstInterface.h"
 #include "raster/Bitmap.h"
 #include "shell/Sarn.h"
-#include "tests/x11/XvfbEnvironment.h"
+#include "tests/window/x11/XvfbEnvironment.h"
 #include "tools/face/FaceSnapshot.h"
 
 namespace {
