@@ -86,7 +86,7 @@ struct WindowEvent {
   Type type = kMove;
   int x = 0;
   int y = 0;
-  MouseMods mods;      // the buttons held and the modifier keys
+  MouseMods mods{};    // the buttons held and the modifier keys
   int wheelDelta = 0;  // kWheel: 120 a notch, positive away from the user; smaller amounts add up
   EditorKey key = kKeyNone;
 };
