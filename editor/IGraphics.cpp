@@ -701,6 +701,18 @@ void IGraphics::OpenTextEntry(IControl*, const TextStyle&, const Rect&, const st
 
 void IGraphics::PromptForFile(std::string& file, int, std::string&, const char*) { file.clear(); }
 
+std::vector<std::string> IGraphics::FileExtensions(const char* list) {
+  std::vector<std::string> extensions;
+  for (const char* p = list ? list : ""; *p;) {
+    while (*p == ' ') ++p;
+    const char* end = p;
+    while (*end && *end != ' ') ++end;
+    if (end > p) extensions.emplace_back(p, end);
+    p = end;
+  }
+  return extensions;
+}
+
 bool IGraphics::PromptForColour(Colour&, const char*) { return false; }
 
 bool IGraphics::OpenWebAddress(const char*, const char*, const char*, const char*) { return false; }

@@ -190,6 +190,8 @@ class IGraphics {
   // name on entry and the chosen path on return, or is empty when the dialog was cancelled; folder is
   // the starting folder and becomes the chosen file's folder.
   virtual void PromptForFile(std::string& file, int action, std::string& folder, const char* extensions);
+  // The extensions of a space-separated list, in order, without the dot ("fxp fxb": "fxp", "fxb").
+  static std::vector<std::string> FileExtensions(const char* list);
   // True when a colour was chosen (alpha unchanged).
   virtual bool PromptForColour(Colour& colour, const char* prompt);
   // Asks question (when given) in a Yes/No box and opens url only on Yes. True when the address was

@@ -144,15 +144,9 @@ int IGraphicsWin::ShowMessage(const char* text, const char* caption, int type) {
 
 std::string IGraphicsWin::FileFilter(const char* extensions) {
   std::string patterns;
-  const char* p = extensions ? extensions : "";
-  while (*p) {
-    while (*p == ' ') ++p;
-    const char* start = p;
-    while (*p && *p != ' ') ++p;
-    if (p == start) break;
+  for (const std::string& extension : FileExtensions(extensions)) {
     if (!patterns.empty()) patterns += ';';
-    patterns += "*.";
-    patterns.append(start, static_cast<size_t>(p - start));
+    patterns += "*." + extension;
   }
   // Description and pattern, each terminated, then the list's own terminator.
   std::string filter = patterns + '\0' + patterns + '\0' + '\0';
@@ -161,11 +155,8 @@ std::string IGraphicsWin::FileFilter(const char* extensions) {
 }
 
 std::string IGraphicsWin::DefaultExtension(const char* extensions) {
-  const char* p = extensions ? extensions : "";
-  while (*p == ' ') ++p;
-  size_t length = 0;
-  while (p[length] && p[length] != ' ') ++length;
-  return std::string(p, length < 15 ? length : 15);
+  const std::vector<std::string> list = FileExtensions(extensions);
+  return list.empty() ? std::string() : list.front().substr(0, 15);
 }
 
 void IGraphicsWin::PromptForFile(std::string& file, int action, std::string& folder, const char* extensions) {

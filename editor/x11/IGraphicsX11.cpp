@@ -676,15 +676,9 @@ void IGraphicsX11::PromptForFile(std::string& file, int action, std::string& fol
   if (!start.empty() && start.back() != '/') start += '/';
   std::string patterns;
   std::string firstExtension;
-  for (const char* p = extensions ? extensions : ""; *p;) {
-    while (*p == ' ') ++p;
-    const char* end = p;
-    while (*end && *end != ' ') ++end;
-    if (end > p) {
-      if (firstExtension.empty()) firstExtension = std::string(p, end);
-      patterns += (patterns.empty() ? "*." : " *.") + std::string(p, end);
-    }
-    p = end;
+  for (const std::string& extension : FileExtensions(extensions)) {
+    if (firstExtension.empty()) firstExtension = extension;
+    patterns += (patterns.empty() ? "*." : " *.") + extension;
   }
   std::vector<std::string> argv;
   std::string program = FindProgram("zenity");

@@ -247,3 +247,12 @@ TEST(EditorCore, BadSizesAndEventsOutsideDoNoHarm) {
 }
 
 }  // namespace
+
+TEST(EditorCore, FileExtensionListsSplitAtSpaces) {
+  using List = std::vector<std::string>;
+  EXPECT_EQ(IGraphics::FileExtensions("fxp"), List({"fxp"}));
+  EXPECT_EQ(IGraphics::FileExtensions("fxp fxb"), List({"fxp", "fxb"}));
+  EXPECT_EQ(IGraphics::FileExtensions("  fxp   fxb  "), List({"fxp", "fxb"}));
+  EXPECT_EQ(IGraphics::FileExtensions(" "), List());
+  EXPECT_EQ(IGraphics::FileExtensions(nullptr), List());
+}
