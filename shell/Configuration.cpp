@@ -4,6 +4,7 @@
 #include <new>
 
 #include "editor/UserFolders.h"
+#include "plugin/NumberText.h"
 
 namespace {
 
@@ -49,27 +50,10 @@ bool EqualsTrueIgnoringCase(const std::string& text) {
   return true;
 }
 
-// The leading decimal integer of text (after blanks and an optional sign), 0 when there is none;
-// saturated to the int range instead of overflowing.
-int LeadingInteger(const std::string& text) {
-  size_t i = 0;
-  while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
-  bool negative = false;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-  long long value = 0;
-  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-    value = value * 10 + (text[i] - '0');
-    if (value > static_cast<long long>(INT_MAX) + 1) value = static_cast<long long>(INT_MAX) + 1;
-  }
-  if (negative) value = -value;
-  if (value > INT_MAX) value = INT_MAX;
-  return static_cast<int>(value);
-}
-
 // A controller's value from the file: its number, or -1 when the text is not a number. A 0 counts
 // only when the text really says 0, so "abc" unassigns instead of assigning parameter 0.
 int ControllerEntry(const std::string& text) {
-  const int value = LeadingInteger(text);
+  const int value = ReadLeadingInteger(text);
   return value != 0 || text[0] == '0' ? value : -1;
 }
 
@@ -99,7 +83,7 @@ int Configuration::ReadConfiguration() {
 
     // "100", "150" or "200" (percent); anything else leaves the size to the host and the screen.
     const std::string size = mFile.ReadString(kGlobalSection, kEditorSizeKey, kAutomaticSize, kValueBuffer);
-    const int percent = LeadingInteger(size);
+    const int percent = ReadLeadingInteger(size);
     mEditorSize = percent == 100 || percent == 150 || percent == 200 ? percent : 0;
 
     mMidiThru = ReadSwitch(kMidiThruKey, mMidiThru);

@@ -22,7 +22,6 @@ constexpr const char* kCutMark = "...";
 constexpr const char* kNoWebLibrary =
     "The update check needs libcurl (libcurl.so.4), which is not installed on this system.";
 
-bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 bool IsHostCharacter(char c) {
@@ -91,21 +90,6 @@ UpdateServer ResolveUpdateServer(const char* override) {
   for (char c : server.host) plainHost = plainHost && IsHostCharacter(c);
   server.valid = plainHost && server.port != 0;
   return server;
-}
-
-int ReadLeadingInteger(const std::string& text) {
-  size_t at = 0;
-  while (at < text.size() && IsSpace(text[at])) ++at;
-  bool negative = false;
-  if (at < text.size() && (text[at] == '+' || text[at] == '-')) negative = text[at++] == '-';
-  // Accumulate the magnitude in a wider type and stop growing it once it is past the int range.
-  const long long limit = negative ? -static_cast<long long>(INT_MIN) : INT_MAX;
-  long long magnitude = 0;
-  for (; at < text.size() && IsDigit(text[at]); ++at) {
-    if (magnitude < limit) magnitude = magnitude * 10 + (text[at] - '0');
-  }
-  if (magnitude > limit) magnitude = limit;
-  return static_cast<int>(negative ? -magnitude : magnitude);
 }
 
 std::string BuildVersionText(const std::string& reply) {

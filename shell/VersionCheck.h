@@ -56,9 +56,8 @@ struct UpdateServer {
 // 1..65535 is invalid, and then nothing is asked at all.
 UpdateServer ResolveUpdateServer(const char* override);
 
-// The leading decimal integer: white space skipped, an optional sign, then the digits; 0 without
-// digits. Saturates at the int range instead of overflowing.
-int ReadLeadingInteger(const std::string& text);
+// ReadLeadingInteger reads the server's number.
+#include "plugin/NumberText.h"
 
 // The reply as a version text: character 0, ".", character 1, ".", then the rest from character 3
 // when character 2 is '0', else from character 2 (1005 -> 1.0.5, 1012 -> 1.0.12, 1100 -> 1.1.0).

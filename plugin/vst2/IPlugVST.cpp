@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "plugin/NumberText.h"
 #include "plugin/Utf8Prefix.h"
 #include "plugin/vst2/HostIdentification.h"
 
@@ -40,37 +41,6 @@ std::string ReadHostText(const void* ptr) {
   size_t length = 0;
   while (length < static_cast<size_t>(kMaxHostTextLength) && text[length]) ++length;
   return std::string(text, length);
-}
-
-// The decimal number at the start of text, in the C locale, after any leading blanks: an optional sign,
-// digits with an optional point, an optional exponent; whatever follows ("6 dB") is ignored. False
-// when the text does not start with a number.
-bool ParseLeadingDecimal(const std::string& text, double& out) {
-  auto digit = [&](size_t i) { return i < text.size() && text[i] >= '0' && text[i] <= '9'; };
-  size_t i = 0;
-  while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
-  const size_t start = i;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
-  bool digits = false;
-  for (; digit(i); ++i) digits = true;
-  if (i < text.size() && text[i] == '.') {
-    for (++i; digit(i); ++i) digits = true;
-  }
-  if (!digits) return false;
-  if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
-    size_t exponent = i + 1;
-    if (exponent < text.size() && (text[exponent] == '+' || text[exponent] == '-')) ++exponent;
-    if (digit(exponent)) {
-      for (i = exponent; digit(i); ++i) {}
-    }
-  }
-  std::istringstream stream(text.substr(start, i - start));
-  stream.imbue(std::locale::classic());
-  double value = 0.0;
-  stream >> value;
-  if (stream.fail()) return false;
-  out = value;
-  return true;
 }
 
 VstInt32 ArrangementType(int channels) {
