@@ -2,6 +2,7 @@
 #pragma once
 
 #include <algorithm>
+#include <cstdlib>
 #include <string>
 
 class LICE_IBitmap;
@@ -89,6 +90,31 @@ struct WindowEvent {
   MouseMods mods{};    // the buttons held and the modifier keys
   int wheelDelta = 0;  // kWheel: 120 a notch, positive away from the user; smaller amounts add up
   EditorKey key = kKeyNone;
+};
+
+// For a window system that reports plain presses only: a left press within 500 ms and 4 pixels of
+// the previous left press completes a double click, and does not begin another.
+class DoubleClickRule {
+ public:
+  static constexpr unsigned long kIntervalMs = 500;
+  static constexpr int kDistance = 4;
+
+  // A press at timeMs (a millisecond clock that may wrap) and (x, y); true when it is a double click.
+  bool Press(unsigned long timeMs, int x, int y, bool leftButton) {
+    const bool twice = leftButton && mLastTime != 0 && timeMs - mLastTime <= kIntervalMs &&
+                       std::abs(x - mLastX) <= kDistance && std::abs(y - mLastY) <= kDistance;
+    mLastTime = leftButton && !twice ? timeMs : 0;
+    mLastX = x;
+    mLastY = y;
+    return twice;
+  }
+  // The next press starts afresh (a menu or a message box came between).
+  void Forget() { mLastTime = 0; }
+
+ private:
+  unsigned long mLastTime = 0;
+  int mLastX = 0;
+  int mLastY = 0;
 };
 
 // A decoded image shared from the image cache, with N frames stacked top to bottom (or side by side).

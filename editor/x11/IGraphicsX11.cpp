@@ -29,8 +29,6 @@ namespace {
 
 constexpr int kCloseWaitMs = 1000;
 constexpr int kConnectTimeoutMs = 1000;
-constexpr Time kDoubleClickMs = 500;
-constexpr int kDoubleClickDistance = 4;
 
 // A display on another host is reached over TCP; an unreachable one would stall XOpenDisplay for as
 // long as the system's connect timeout, so it is tried first with a short one. Local displays fail fast.
@@ -350,18 +348,8 @@ void X11Session::Handle(XEvent& event) {
       MouseMods mods = ModsFromState(b.state);
       if (b.button == Button1) mods.left = true;
       if (b.button == Button3) mods.right = true;
-      const bool doubleClick = b.button == Button1 && lastPressTime != 0 && b.time - lastPressTime <= kDoubleClickMs &&
-                               std::abs(b.x - lastPressX) <= kDoubleClickDistance &&
-                               std::abs(b.y - lastPressY) <= kDoubleClickDistance;
-      if (doubleClick) {
-        lastPressTime = 0;
-        editor.HandleWindowEvent({WindowEvent::kDoubleClick, b.x, b.y, mods});
-      } else {
-        lastPressTime = b.button == Button1 ? b.time : 0;
-        lastPressX = b.x;
-        lastPressY = b.y;
-        editor.HandleWindowEvent({WindowEvent::kPress, b.x, b.y, mods});
-      }
+      const bool doubleClick = doubleClicks.Press(b.time, b.x, b.y, b.button == Button1);
+      editor.HandleWindowEvent({doubleClick ? WindowEvent::kDoubleClick : WindowEvent::kPress, b.x, b.y, mods});
       break;
     }
     case ButtonRelease: {
@@ -631,7 +619,7 @@ PopupMenu* IGraphicsX11::ShowPopupMenu(PopupMenu& menu, const Rect& rect) {
   if (!s || s->Stopping()) return nullptr;
   PopupMenu* chosen = RunPopupMenu(*s, menu, ToPixels(rect));
   // Clicks in the menu came between: the next press in the editor starts afresh.
-  s->lastPressTime = 0;
+  s->doubleClicks.Forget();
   MarkAllDirty();
   return chosen;
 }
@@ -640,7 +628,7 @@ int IGraphicsX11::ShowMessage(const char* text, const char* caption, int type) {
   if (X11Session* s = Current()) {
     if (s->Stopping()) return (type & 0xF) == kMessageYesNo ? kAnswerNo : kAnswerOk;
     const int answer = RunMessageBox(s->display, s, s->window, text, caption, type);
-    s->lastPressTime = 0;
+    s->doubleClicks.Forget();
     return answer;
   }
   // Asked from another thread (or with no window): a connection of the box's own.
@@ -701,7 +689,7 @@ void IGraphicsX11::PromptForFile(std::string& file, int action, std::string& fol
   }
   std::string output;
   const int status = RunAndRead(argv, output, &s->stop, s->wakeRead);
-  s->lastPressTime = 0;
+  s->doubleClicks.Forget();
   while (!output.empty() && (output.back() == '\n' || output.back() == '\r')) output.pop_back();
   MarkAllDirty();
   if (status != 0 || output.empty() || output[0] != '/') {

@@ -122,9 +122,7 @@ struct X11Session {
   std::condition_variable done;
 
   // Input
-  Time lastPressTime = 0;
-  int lastPressX = -100;
-  int lastPressY = -100;
+  DoubleClickRule doubleClicks;
   unsigned swallowRelease = 0;  // buttons whose release belongs to a press the editor did not take
   X11TextEntry entry;
   std::unique_ptr<LICE_CachedFont> uiFont;

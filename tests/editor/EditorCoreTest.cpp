@@ -256,3 +256,25 @@ TEST(EditorCore, FileExtensionListsSplitAtSpaces) {
   EXPECT_EQ(IGraphics::FileExtensions(" "), List());
   EXPECT_EQ(IGraphics::FileExtensions(nullptr), List());
 }
+
+TEST(EditorCore, TwoQuickLeftPressesInOnePlaceAreADoubleClick) {
+  struct Press {
+    unsigned long time;
+    int x;
+    int y;
+    bool left;
+    bool doubleClick;
+  };
+  const Press presses[] = {
+      {1000, 10, 10, true, false},  {1500, 14, 6, true, true},    // 500 ms and 4 pixels away: the limit
+      {1600, 14, 6, true, false},   {1700, 14, 6, false, false},  // a right press between breaks the pair
+      {1800, 14, 6, true, false},   {2301, 14, 6, true, false},   // 501 ms: too late, but starts a pair
+      {2400, 19, 6, true, false},   {2500, 19, 6, true, true},    // 5 pixels: too far
+      {~0ul - 100, 0, 0, true, false}, {200, 0, 0, true, true},   // the clock wraps
+  };
+  DoubleClickRule rule;
+  for (const Press& p : presses) EXPECT_EQ(rule.Press(p.time, p.x, p.y, p.left), p.doubleClick) << p.time;
+  rule.Press(5000, 0, 0, true);
+  rule.Forget();
+  EXPECT_FALSE(rule.Press(5100, 0, 0, true));
+}
