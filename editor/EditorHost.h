@@ -35,6 +35,9 @@ class EditorHost {
   virtual std::string ParameterName(int index) const = 0;
   // The plain value of a parameter; 0 for an index that names none.
   virtual double ParameterValue(int index) const = 0;
+  // The number a typed text starts with, read as the plug-in reads numbers from its host; false when
+  // it starts with none.
+  virtual bool ReadNumber(const std::string& text, double& value) const = 0;
 
   // A user edit on the editor's thread: stores the value, tells the host, applies it to the sound.
   virtual void SetParameterFromEditor(int index, double normalized) = 0;

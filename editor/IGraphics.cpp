@@ -3,9 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <locale>
 #include <mutex>
-#include <sstream>
 
 #include "editor/DisplayScale.h"
 #include "editor/EditorHost.h"
@@ -675,10 +673,8 @@ void IGraphics::ApplyTextEntry(IControl* control, int parameter, const std::stri
       }
     }
   } else {
-    // A number from the start of the text, in the C locale whatever the host's locale is.
-    std::istringstream stream(text);
-    stream.imbue(std::locale::classic());
-    if (!(stream >> plain)) plain = 0.0;
+    // A number from the start of the text, as the plug-in reads its host's texts; none reads as 0.
+    if (!mPlug->ReadNumber(text, plain)) plain = 0.0;
     if (definition.negatedDisplay) plain = -plain;
   }
   // A NaN, or a parameter whose range is empty, leaves the control as it is.

@@ -1,6 +1,7 @@
 #include "shell/PlugEditorHost.h"
 
 #include "plugin/IPlugBase.h"
+#include "plugin/NumberText.h"
 
 bool PlugEditorHost::DescribeParameter(int index, EditorParameter& parameter) const {
   const IPlugParam* param = mPlug.GetParam(index);
@@ -55,3 +56,7 @@ void PlugEditorHost::EndParameterEdit(int index) { mPlug.EndParameterEdit(index)
 void PlugEditorHost::Idle() { mPlug.Idle(); }
 
 void PlugEditorHost::ResizeEditor() { mPlug.ResizeEditor(); }
+
+bool PlugEditorHost::ReadNumber(const std::string& text, double& value) const {
+  return ParseLeadingDecimal(text, value);
+}

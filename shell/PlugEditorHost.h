@@ -17,6 +17,7 @@ class PlugEditorHost : public EditorHost {
   std::string ParameterLabel(int index) const override;
   std::string ParameterName(int index) const override;
   double ParameterValue(int index) const override;
+  bool ReadNumber(const std::string& text, double& value) const override;
 
   void SetParameterFromEditor(int index, double normalized) override;
   void BeginParameterEdit(int index) override;

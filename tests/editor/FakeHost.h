@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "editor/EditorHost.h"
+#include "plugin/NumberText.h"
 
 class FakeHost : public EditorHost {
  public:
@@ -28,6 +29,7 @@ class FakeHost : public EditorHost {
   double ParameterValue(int index) const override {
     return index >= 0 && index < static_cast<int>(values.size()) ? values[static_cast<size_t>(index)] : 0.0;
   }
+  bool ReadNumber(const std::string& text, double& value) const override { return ParseLeadingDecimal(text, value); }
   void SetParameterFromEditor(int index, double normalized) override { calls.push_back({'s', index, normalized}); }
   void BeginParameterEdit(int index) override { calls.push_back({'b', index, 0.0}); }
   void EndParameterEdit(int index) override { calls.push_back({'e', index, 0.0}); }
