@@ -160,8 +160,9 @@ bool X11Session::Open(Window parentWindow) {
       set.colormap = colormap;
       mask |= CWColormap;
     }
-    window = XCreateWindow(display, parent, 0, 0, static_cast<unsigned>(editor.ToPixels(editor.Width())),
-                           static_cast<unsigned>(editor.ToPixels(editor.Height())), 0, pixels.depth, InputOutput, pixels.visual, mask,
+    // The size the host was told; the window's thread draws at that scale from its first tick.
+    window = XCreateWindow(display, parent, 0, 0, static_cast<unsigned>(editor.WindowWidth()),
+                           static_cast<unsigned>(editor.WindowHeight()), 0, pixels.depth, InputOutput, pixels.visual, mask,
                            &set);
     XStoreName(display, window, "IPlug");
     XClassHint hint{const_cast<char*>("IPlug"), const_cast<char*>("IPlugWndClass")};
@@ -549,11 +550,6 @@ X11Session* IGraphicsX11::Current() const { return tSession && &tSession->editor
 bool IGraphicsX11::OpenWindow(void* parent) {
   if (mSession) CloseWindow();
   ReapClosed(false);
-  {
-    // A closed window's thread may still be drawing.
-    std::lock_guard<std::mutex> hold(mEditorLock);
-    ApplyWantedScale();
-  }
   auto session = std::make_unique<X11Session>(*this);
   if (!session->Open(static_cast<Window>(reinterpret_cast<uintptr_t>(parent)))) return false;
   mSession = std::move(session);
