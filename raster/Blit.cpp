@@ -17,14 +17,23 @@ struct Area {
   int height = 0;
 };
 
-LICE_pixel* RowOf(LICE_IBitmap* bitmap, int y) {
-  const int row = bitmap->IsFlipped() ? bitmap->Height() - 1 - y : y;
-  return bitmap->Bits() + static_cast<ptrdiff_t>(row) * bitmap->RowSpan();
-}
+// A bitmap's rows, its pixels and row span asked once per blit rather than once per row (an image
+// decoded on first use checks for that on every ask).
+class Rows {
+ public:
+  explicit Rows(const LICE_IBitmap* bitmap)
+      : mBits(const_cast<LICE_IBitmap*>(bitmap)->Bits()),
+        mSpan(bitmap->RowSpan()),
+        mLast(bitmap->Height() - 1),
+        mFlipped(bitmap->IsFlipped()) {}
+  LICE_pixel* operator[](int y) const { return mBits + static_cast<ptrdiff_t>(mFlipped ? mLast - y : y) * mSpan; }
 
-const LICE_pixel* RowOf(const LICE_IBitmap* bitmap, int y) {
-  return RowOf(const_cast<LICE_IBitmap*>(bitmap), y);
-}
+ private:
+  LICE_pixel* mBits;
+  int mSpan;
+  int mLast;
+  bool mFlipped;
+};
 
 // Clips the source rectangle to the source and then the destination position to the destination,
 // moving both together. Arithmetic in 64 bits so that extreme coordinates cannot overflow.
@@ -101,25 +110,30 @@ void CopyRows(LICE_IBitmap* dest, const LICE_IBitmap* src, const Area& a) {
   const size_t bytes = static_cast<size_t>(a.width) * sizeof(LICE_pixel);
   // Within one bitmap, rows moving down are copied bottom first so that none is read after it is written.
   const bool upward = dest == src && a.destY > a.srcY;
+  const Rows to(dest);
+  const Rows from(src);
   for (int i = 0; i < a.height; ++i) {
     const int row = upward ? a.height - 1 - i : i;
-    std::memmove(RowOf(dest, a.destY + row) + a.destX, RowOf(src, a.srcY + row) + a.srcX, bytes);
+    std::memmove(to[a.destY + row] + a.destX, from[a.srcY + row] + a.srcX, bytes);
   }
 }
 
 template <typename PixelRule>
 void EachPixel(LICE_IBitmap* dest, const LICE_IBitmap* src, const Area& a, PixelRule rule) {
+  const Rows to(dest);
+  const Rows from(src);
   for (int row = 0; row < a.height; ++row) {
-    LICE_pixel* d = RowOf(dest, a.destY + row) + a.destX;
-    const LICE_pixel* s = RowOf(src, a.srcY + row) + a.srcX;
+    LICE_pixel* d = to[a.destY + row] + a.destX;
+    const LICE_pixel* s = from[a.srcY + row] + a.srcX;
     for (int i = 0; i < a.width; ++i) rule(s[i], d[i]);
   }
 }
 
 template <typename PixelRule>
 void EachPixel(LICE_IBitmap* dest, int x, int y, int width, int height, PixelRule rule) {
+  const Rows to(dest);
   for (int row = 0; row < height; ++row) {
-    LICE_pixel* d = RowOf(dest, y + row) + x;
+    LICE_pixel* d = to[y + row] + x;
     for (int i = 0; i < width; ++i) rule(d[i]);
   }
 }
